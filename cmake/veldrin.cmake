@@ -1,0 +1,54 @@
+# Shared build settings and test helpers.
+
+# The driver's code: no exceptions, no RTTI, warnings on.
+function(veldrin_driver_options target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -fno-exceptions -fno-rtti)
+  if(WIN32)
+    target_compile_definitions(${target} PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX)
+  endif()
+endfunction()
+
+# Native sanitizer build of pure code and the simulator (VELDRIN_SANITIZE=ON).
+option(VELDRIN_SANITIZE "Build native code with ASan and UBSan" OFF)
+if(NOT WIN32 AND VELDRIN_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+if(WIN32)
+  # Everything built for Windows links libgcc and libstdc++ statically, so the
+  # only DLLs it needs are Windows' own (and ZoVav.dll for the driver).
+  add_link_options(-static -static-libgcc -static-libstdc++)
+
+  # GoogleTest from Debian's sources, cross-built once for the Wine runners.
+  if(NOT TARGET gtest)
+    set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+    set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+    add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  endif()
+
+  # veldrin_wine_test(NAME SOURCES ... [LIBS ...]): a GoogleTest program run
+  # under Wine through tools/wine-run (one ctest entry per program).
+  function(veldrin_wine_test name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS} gtest gtest_main)
+    target_compile_options(${name} PRIVATE -Wall -Wextra)
+    target_compile_definitions(${name} PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX)
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES RUN_SERIAL TRUE TIMEOUT 900)
+  endfunction()
+else()
+  find_package(GTest REQUIRED)
+
+  # veldrin_native_test(NAME SOURCES ... [LIBS ...]): a GoogleTest program run
+  # natively.
+  function(veldrin_native_test name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
+    target_compile_options(${name} PRIVATE -Wall -Wextra)
+    add_test(NAME ${name} COMMAND ${name})
+  endfunction()
+endif()
