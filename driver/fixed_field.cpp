@@ -1,0 +1,16 @@
+// Fixed-width numeric fields.
+#include "driver/fixed_field.h"
+
+#include <cstdio>
+#include <cstring>
+
+void FormatFixedField(char* dest, int width, long long value) {
+  // Room for any 64-bit value with sign, and any pad width the callers use.
+  char text[32];
+  if (width < 1)
+    return;
+  if (width > 20)
+    width = 20;
+  snprintf(text, sizeof(text), "%0*lld", width, value);
+  memcpy(dest, text, static_cast<size_t>(width));
+}

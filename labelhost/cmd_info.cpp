@@ -1,0 +1,43 @@
+// labelhost info: what the driver tells the host about itself.
+#include <cstdio>
+
+#include "labelhost/commands.h"
+
+namespace {
+void print_print_data(const DriverApi& api, WORD typeCode) {
+  PrintData data{};
+  data.wTypeCode = typeCode;
+  DWORD result = api.GetPrintData(1, &data);
+  printf("  print data for type %u (result %lu): dots/10mm %u, %u, %u, max width %u (0.1 mm), "
+         "%u, %u, %u, printer %u, %u\n",
+         typeCode, result, data.wDotsPer10mm, data.wHostValue6, data.wHostValue8, data.wMaxWidth10,
+         data.wHostValue12, data.wHostValue14, data.bHostValue16, data.bPrinterNo,
+         data.wHostValue18);
+}
+} // namespace
+
+int CmdInfo(const DriverApi& api, int argc, char**) {
+  if (argc != 0)
+    return 2;
+  if (!RequireExport(reinterpret_cast<const void*>(api.GetDriverSpec), "KtPrGetDriverSpec") ||
+      !RequireExport(reinterpret_cast<const void*>(api.GetPrinterSpec), "KtPrGetPrinterSpec") ||
+      !RequireExport(reinterpret_cast<const void*>(api.GetPrintData), "KtPrGetPrintData"))
+    return 1;
+
+  DriverSpec driver{};
+  driver.dwSize = sizeof(driver);
+  DWORD sizeNeeded = api.GetDriverSpec(nullptr);
+  DWORD filled = api.GetDriverSpec(&driver);
+  printf("driver spec: size asked %lu, filled %lu, printer models %lu\n", sizeNeeded, filled,
+         driver.dwModelCount);
+
+  for (DWORD index = 0; index < driver.dwModelCount; ++index) {
+    PrinterSpec spec{};
+    spec.dwSize = sizeof(spec);
+    filled = api.GetPrinterSpec(&spec, index);
+    printf("model %lu: type %lu \"%s\" %u x %u dpi (filled %lu)\n", index, spec.dwTypeCode,
+           spec.szModelName, spec.wDpiX, spec.wDpiY, filled);
+    print_print_data(api, static_cast<WORD>(spec.dwTypeCode));
+  }
+  return 0;
+}
