@@ -1,11 +1,11 @@
 // Driver error codes and string ids. Each error code is also the id of its
 // message in the driver's string table; the host fetches both through
-// KtPrGetPrintError.
+// KtPrGetPrintError. Plain definitions, usable by the pure code too.
 #pragma once
 
-#include <windows.h>
+#include <cstdint>
 
-enum DriverErrorCode : DWORD {
+enum DriverErrorCode : uint32_t {
   kErrNone = 0,
   kErrCommOpen = 60800,     // the port cannot be opened
   kErrInitFailed = 60801,   // loading the printer's settings failed
@@ -28,7 +28,7 @@ enum DriverErrorCode : DWORD {
 };
 
 // Other strings of the driver's string table.
-enum DriverStringId : UINT {
+enum DriverStringId : uint32_t {
   kStrDriverName = 39999,  // "VELDRIN"
   kStrModel12Dot = 60001,  // model name of printer type 261
   kStrAlertTitle = 60002,  // title of the driver's message boxes
@@ -42,4 +42,4 @@ inline constexpr char kDriverName[] = "VELDRIN";
 
 // Loads string nId of the driver's string table into pszBuf (nBufChars
 // characters) through the host library; returns the loader's result.
-int LoadDriverString(UINT nId, char* pszBuf, int nBufChars);
+int LoadDriverString(unsigned nId, char* pszBuf, int nBufChars);

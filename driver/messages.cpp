@@ -3,6 +3,6 @@
 #include "driver/errors.h"
 #include "host/zovav.h"
 
-int LoadDriverString(UINT nId, char* pszBuf, int nBufChars) {
+int LoadDriverString(unsigned nId, char* pszBuf, int nBufChars) {
   return LoadStringExFnI(nId, pszBuf, nBufChars, kDriverName);
 }

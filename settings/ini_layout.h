@@ -5,6 +5,10 @@
 inline constexpr char kIniDriverSection[] = "VELDRIN Info";
 inline constexpr char kIniSerialKeyFormat[] = "VD%02d";      // serial settings string
 inline constexpr char kIniMaxWidthKeyFormat[] = "VDMAX%02d"; // maximum print width, mm
+// Driver-wide, in the same section: how long a job may wait without a byte
+// from the printer before the poll gives up (ms; 0 waits for ever).
+inline constexpr char kIniReplyTimeoutKey[] = "ReplyTimeout";
+inline constexpr unsigned kDefaultReplyTimeoutMs = 30000;
 
 // Driver-wide values the driver reads but never writes.
 inline constexpr char kIniSystemSection[] = "System Data";

@@ -106,3 +106,10 @@ DWORD LoadWaitWriteTime() {
   // file must not stall the host for hours.
   return ms <= kMaxWaitWriteTimeMs ? ms : kMaxWaitWriteTimeMs;
 }
+
+DWORD LoadReplyTimeout() {
+  const char* ini = HostIniPath();
+  if (ini == nullptr)
+    return kDefaultReplyTimeoutMs;
+  return GetPrivateProfileIntA(kIniDriverSection, kIniReplyTimeoutKey, kDefaultReplyTimeoutMs, ini);
+}

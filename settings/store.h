@@ -19,5 +19,8 @@ void SavePrinterSettings(uint8_t slot);
 // The pause after a pending serial write, from the INI file (default 5 ms).
 DWORD LoadWaitWriteTime();
 
+// The reply time-out of a running job, from the INI file (default 30 s).
+DWORD LoadReplyTimeout();
+
 // The host's INI file path, asked afresh; null when the host gives none.
 const char* HostIniPath();
