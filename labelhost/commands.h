@@ -5,3 +5,21 @@
 #include "labelhost/driver_api.h"
 
 int CmdInfo(const DriverApi& api, int argc, char** argv);
+int CmdInit(const DriverApi& api, int argc, char** argv);
+int CmdError(const DriverApi& api, int argc, char** argv);
+int CmdReady(const DriverApi& api, int argc, char** argv);
+int CmdStop(const DriverApi& api, int argc, char** argv);
+int CmdWait(const DriverApi& api, int argc, char** argv);
+
+// Parses a printer number argument (1..8, but any number is passed on, as a
+// host might); false on a non-number.
+bool ParsePrinterArg(const char* text, DWORD* number);
+
+// Fetches printer N's error with KtPrGetPrintError and prints
+// "error CODE: MESSAGE" (or "no error"); returns the code.
+DWORD ShowPrintError(const DriverApi& api, DWORD printer);
+
+// Polls KtPrIsPrintFinished until the job ends, printing the labels still to
+// print as they count down. True when it finished, false on an error (shown).
+// The driver's own reply time-out ends a poll on a silent printer.
+bool WaitForJob(const DriverApi& api, DWORD printer);

@@ -1,5 +1,8 @@
 // labelhost: a command-line stand-in for the host application. It loads
 // VELDRIN.dll the way the host does and drives it one command at a time.
+// Commands joined by "+" run in one process against one loaded driver, so a
+// later command sees what an earlier one left in the driver:
+//   labelhost init 1 + ready 1 + error 1
 #include <cstdio>
 #include <cstring>
 
@@ -15,10 +18,24 @@ struct Command {
 
 const Command kCommands[] = {
     {"info", "", "driver spec, printer specs and print data of both models", CmdInfo},
+    {"init", "N", "load printer N's settings (KtPrInitPrinter) and show them", CmdInit},
+    {"error", "N", "printer N's last error code and message (KtPrGetPrintError)", CmdError},
+    {"ready", "N", "is printer N ready (KtPrIsPrintReady); on a fresh connection sends stop",
+     CmdReady},
+    {"stop", "N", "send printer N the stop command (KtPrStopPrint)", CmdStop},
+    {"wait", "N", "poll printer N until its job ends, showing the labels left", CmdWait},
 };
 
+const Command* find_command(const char* name) {
+  for (const Command& c : kCommands)
+    if (strcmp(name, c.name) == 0)
+      return &c;
+  return nullptr;
+}
+
 int usage() {
-  fprintf(stderr, "usage: labelhost [--driver PATH] COMMAND [ARGS]\n\ncommands:\n");
+  fprintf(stderr, "usage: labelhost [--driver PATH] COMMAND [ARGS] [+ COMMAND [ARGS] ...]\n\n"
+                  "commands:\n");
   for (const Command& c : kCommands)
     fprintf(stderr, "  %s %s\n      %s\n", c.name, c.usage, c.help);
   return 2;
@@ -34,19 +51,28 @@ int main(int argc, char** argv) {
   }
   if (first >= argc)
     return usage();
-  for (const Command& c : kCommands) {
-    if (strcmp(argv[first], c.name) != 0)
-      continue;
-    DriverApi api;
-    if (!LoadDriver(driverPath, &api))
-      return 1;
-    int result = c.run(api, argc - first - 1, argv + first + 1);
-    if (result == 2) {
-      fprintf(stderr, "usage: labelhost %s %s\n", c.name, c.usage);
-      return 2;
+  // Check every command of the sequence before the driver is loaded.
+  for (int i = first; i < argc; ++i) {
+    if (find_command(argv[i]) == nullptr) {
+      fprintf(stderr, "labelhost: unknown command %s\n", argv[i]);
+      return usage();
     }
-    return result;
+    while (i < argc && strcmp(argv[i], "+") != 0)
+      ++i;
   }
-  fprintf(stderr, "labelhost: unknown command %s\n", argv[first]);
-  return usage();
+  DriverApi api;
+  if (!LoadDriver(driverPath, &api))
+    return 1;
+  int result = 0;
+  for (int i = first; i < argc && result == 0; ++i) {
+    const Command* c = find_command(argv[i]);
+    int end = i + 1;
+    while (end < argc && strcmp(argv[end], "+") != 0)
+      ++end;
+    result = c->run(api, end - i - 1, argv + i + 1);
+    if (result == 2)
+      fprintf(stderr, "usage: labelhost %s %s\n", c->name, c->usage);
+    i = end;
+  }
+  return result;
 }
