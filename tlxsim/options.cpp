@@ -1,0 +1,256 @@
+// Command-line options of `tlxsim serve` and shared value parsers.
+#include "tlxsim/options.h"
+
+#include <cctype>
+#include <limits>
+
+namespace tlxsim {
+namespace {
+
+std::string lower(std::string s) {
+  for (char& c : s)
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+std::string base_name(const std::string& path) {
+  size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool fail(std::string* error, const std::string& message) {
+  if (error)
+    *error = message;
+  return false;
+}
+
+// Applies one key=value of a port spec.
+bool apply_port_key(const std::string& key, const std::string& value, PortOptions* p,
+                    std::string* error) {
+  uint64_t n = 0;
+  if (key == "name") {
+    if (value.empty() || value.find_first_of(" \t@") != std::string::npos)
+      return fail(error, "bad name '" + value + "'");
+    p->name = value;
+  } else if (key == "model") {
+    if (value == "12")
+      p->printer.model = Model::Dots12;
+    else if (value == "8")
+      p->printer.model = Model::Dots8;
+    else
+      return fail(error, "model must be 12 or 8");
+  } else if (key == "head") {
+    if (!parse_number(value, 1, kMaxHeadMm, &n))
+      return fail(error, "head must be 1.." + std::to_string(kMaxHeadMm) + " mm");
+    p->printer.head_mm = static_cast<uint32_t>(n);
+  } else if (key == "baud" || key == "rate") {
+    if (!parse_rate(value, &p->rate))
+      return fail(error, "baud must be fast, line or a number");
+  } else if (key == "pace") {
+    if (!parse_number(value, 0, 3600000, &n))
+      return fail(error, "pace must be 0..3600000 ms");
+    p->printer.pace_ms = static_cast<uint32_t>(n);
+  } else if (key == "out") {
+    if (value.empty())
+      return fail(error, "empty out folder");
+    p->out = value;
+  } else if (key == "save") {
+    if (value != "all" && value != "none")
+      return fail(error, "save must be all or none");
+    p->save = value == "all";
+  } else if (key == "dsr" || key == "cts" || key == "silent") {
+    bool on = false;
+    if (!parse_switch(value, &on))
+      return fail(error, key + " must be on or off");
+    (key == "dsr" ? p->dsr : key == "cts" ? p->cts : p->silent) = on;
+  } else if (key == "error") {
+    if (value.size() != 1 || !std::isgraph(static_cast<unsigned char>(value[0])))
+      return fail(error, "error takes one letter");
+    p->error = value[0];
+    p->error_count = std::numeric_limits<uint32_t>::max();
+  } else if (key == "close-after") {
+    if (!parse_number(value, 0, uint64_t(1) << 40, &n))
+      return fail(error, "close-after takes a byte count");
+    p->close_after = static_cast<int64_t>(n);
+  } else {
+    return fail(error, "unknown port option '" + key + "'");
+  }
+  return true;
+}
+
+} // namespace
+
+bool parse_switch(const std::string& text, bool* value) {
+  std::string t = lower(text);
+  if (t == "on" || t == "1" || t == "yes" || t == "true") {
+    *value = true;
+    return true;
+  }
+  if (t == "off" || t == "0" || t == "no" || t == "false") {
+    *value = false;
+    return true;
+  }
+  return false;
+}
+
+bool parse_number(const std::string& text, uint64_t min, uint64_t max, uint64_t* value) {
+  if (text.empty() || text.size() > 19)
+    return false;
+  uint64_t v = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9')
+      return false;
+    v = v * 10 + uint64_t(c - '0');
+  }
+  if (v < min || v > max)
+    return false;
+  *value = v;
+  return true;
+}
+
+bool parse_rate(const std::string& text, LineRate* rate) {
+  std::string t = lower(text);
+  uint64_t n = 0;
+  if (t == "fast")
+    *rate = LineRate{LineRate::Fast, 0};
+  else if (t == "line")
+    *rate = LineRate{LineRate::Line, 0};
+  else if (parse_number(t, 1, 100000000, &n))
+    *rate = LineRate{LineRate::Fixed, static_cast<uint32_t>(n)};
+  else
+    return false;
+  return true;
+}
+
+std::string rate_text(const LineRate& rate) {
+  switch (rate.mode) {
+  case LineRate::Fast:
+    return "fast";
+  case LineRate::Line:
+    return "line";
+  case LineRate::Fixed:
+    return std::to_string(rate.baud);
+  }
+  return "?";
+}
+
+bool parse_hex(const std::string& text, std::string* bytes) {
+  std::string out;
+  int high = -1;
+  for (char c : text) {
+    if (c == ' ' || c == '\t') {
+      if (high >= 0)
+        return false; // a byte split by a space
+      continue;
+    }
+    int v = std::isdigit(static_cast<unsigned char>(c)) ? c - '0'
+            : (c >= 'a' && c <= 'f')                    ? c - 'a' + 10
+            : (c >= 'A' && c <= 'F')                    ? c - 'A' + 10
+                                                        : -1;
+    if (v < 0)
+      return false;
+    if (high < 0) {
+      high = v;
+    } else {
+      out.push_back(static_cast<char>(high << 4 | v));
+      high = -1;
+    }
+  }
+  if (high >= 0 || out.empty())
+    return false;
+  *bytes = out;
+  return true;
+}
+
+bool parse_port_spec(const std::string& spec, const std::string& wineprefix, size_t index,
+                     PortOptions* port, std::string* error) {
+  PortOptions p;
+  size_t comma = spec.find(',');
+  std::string link = spec.substr(0, comma);
+  if (link.empty())
+    return fail(error, "--port needs a link path, comN or -");
+  std::string lowered = lower(link);
+  uint64_t com = 0;
+  if (link == "-") {
+    link.clear();
+  } else if (lowered.size() > 3 && lowered.compare(0, 3, "com") == 0 &&
+             parse_number(lowered.substr(3), 1, 256, &com)) {
+    if (wineprefix.empty())
+      return fail(error, link + ": WINEPREFIX is not set");
+    link = wineprefix + "/dosdevices/com" + std::to_string(com);
+  }
+  p.link = link;
+  p.name = link.empty() ? "p" + std::to_string(index + 1) : base_name(link);
+
+  while (comma != std::string::npos) {
+    size_t next = spec.find(',', comma + 1);
+    std::string item = spec.substr(comma + 1, next == std::string::npos ? next : next - comma - 1);
+    comma = next;
+    if (item.empty())
+      continue;
+    size_t eq = item.find('=');
+    std::string key = item.substr(0, eq);
+    std::string value = eq == std::string::npos ? "on" : item.substr(eq + 1);
+    if (!apply_port_key(key, value, &p, error))
+      return false;
+  }
+  if (p.out.empty())
+    p.out = "tlxsim-out/" + p.name;
+  *port = p;
+  return true;
+}
+
+bool parse_serve_args(const std::vector<std::string>& args, const std::string& wineprefix,
+                      ServeOptions* options, std::string* error) {
+  ServeOptions o;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    auto value = [&](std::string* v) {
+      if (i + 1 >= args.size())
+        return fail(error, a + " needs a value");
+      *v = args[++i];
+      return true;
+    };
+    std::string v;
+    uint64_t n = 0;
+    if (a == "--port") {
+      PortOptions p;
+      if (!value(&v) || !parse_port_spec(v, wineprefix, o.ports.size(), &p, error))
+        return false;
+      o.ports.push_back(p);
+    } else if (a == "--control-port") {
+      if (!value(&v) || !parse_number(v, 0, 65535, &n))
+        return fail(error, "--control-port takes 0..65535");
+      o.control_port = static_cast<int>(n);
+    } else if (a == "--ready") {
+      if (!value(&o.ready_file))
+        return false;
+    } else if (a == "--lines-dir") {
+      if (!value(&o.lines_dir))
+        return false;
+    } else if (a == "--owned") {
+      o.owned = true;
+    } else if (a == "--quiet") {
+      o.quiet = true;
+    } else if (a == "--max-seconds") {
+      if (!value(&v) || !parse_number(v, 1, 86400 * 7, &n))
+        return fail(error, "--max-seconds takes a number of seconds");
+      o.max_seconds = static_cast<uint32_t>(n);
+    } else {
+      return fail(error, "unknown option '" + a + "'");
+    }
+  }
+  if (o.ports.empty())
+    return fail(error, "no --port given");
+  for (size_t i = 0; i < o.ports.size(); ++i)
+    for (size_t j = 0; j < i; ++j) {
+      if (o.ports[i].name == o.ports[j].name)
+        return fail(error, "two ports named " + o.ports[i].name);
+      if (!o.ports[i].link.empty() && o.ports[i].link == o.ports[j].link)
+        return fail(error, "two ports linked at " + o.ports[i].link);
+    }
+  *options = o;
+  return true;
+}
+
+} // namespace tlxsim
