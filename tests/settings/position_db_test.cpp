@@ -37,28 +37,11 @@ protected:
 
   void WriteFileBytes(const std::string& path, const std::string& bytes) {
     created_.push_back(path);
-    HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, f);
-    DWORD n = 0;
-    WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr);
-    CloseHandle(f);
-    ASSERT_EQ(bytes.size(), n);
+    ASSERT_TRUE(TestWriteFile(path, bytes));
   }
   void WritePositionFile(const std::string& bytes) { WriteFileBytes(file_, bytes); }
 
-  static std::string ReadFileBytes(const std::string& path) {
-    HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_EXISTING, 0, nullptr);
-    if (f == INVALID_HANDLE_VALUE)
-      return "<no file>";
-    std::string bytes(GetFileSize(f, nullptr), '\0');
-    DWORD n = 0;
-    ReadFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr);
-    CloseHandle(f);
-    bytes.resize(n);
-    return bytes;
-  }
+  static std::string ReadFileBytes(const std::string& path) { return TestReadFile(path); }
   std::string PositionFileBytes() const { return ReadFileBytes(file_); }
 
   // The driver's call, followed by the checks every call must pass: no

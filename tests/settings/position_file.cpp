@@ -1,6 +1,9 @@
 // Position files built byte by byte for the tests.
 #include "tests/settings/position_file.h"
 
+#include <windows.h>
+
+#include <algorithm>
 #include <cstring>
 
 const std::vector<TestField> kTestFields = {
@@ -83,4 +86,28 @@ std::string TestPositionFile(const std::vector<TestField>& fields, uint32_t reco
   for (const std::string& r : records)
     file += r;
   return file;
+}
+
+bool TestWriteFile(const std::string& path, const std::string& bytes) {
+  HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (f == INVALID_HANDLE_VALUE)
+    return false;
+  DWORD n = 0;
+  const BOOL ok = WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr);
+  CloseHandle(f);
+  return ok && n == bytes.size();
+}
+
+std::string TestReadFile(const std::string& path) {
+  HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_EXISTING, 0, nullptr);
+  if (f == INVALID_HANDLE_VALUE)
+    return "<no file>";
+  std::string bytes(GetFileSize(f, nullptr), '\0');
+  DWORD n = 0;
+  ReadFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr);
+  CloseHandle(f);
+  bytes.resize(n);
+  return bytes;
 }

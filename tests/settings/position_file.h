@@ -58,3 +58,8 @@ std::string TestPositionFile(const std::vector<TestField>& fields, uint32_t reco
 uint32_t TestGet32(const std::string& bytes, size_t offset);
 void TestPut32(std::string& bytes, size_t offset, uint32_t value);
 void TestPut16(std::string& bytes, size_t offset, uint16_t value);
+
+// Replaces the file at `path` with exactly these bytes; false on failure.
+bool TestWriteFile(const std::string& path, const std::string& bytes);
+// The file's bytes, or "<no file>".
+std::string TestReadFile(const std::string& path);
