@@ -24,6 +24,12 @@ const Command kCommands[] = {
      CmdReady},
     {"stop", "N", "send printer N the stop command (KtPrStopPrint)", CmdStop},
     {"wait", "N", "poll printer N until its job ends, showing the labels left", CmdWait},
+    {"posdb",
+     "create FILE [NAME[:WIDTH]]... | list FILE\n"
+     "        | set FILE --format F [--product P] --printer N --start MM --density D\n"
+     "        | get FILE --format F [--product P] --printer N",
+     "make, show, write or look up a print position file (set/get through the driver)",
+     CmdPosDb},
 };
 
 const Command* find_command(const char* name) {
