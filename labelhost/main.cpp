@@ -24,6 +24,7 @@ const Command kCommands[] = {
      CmdReady},
     {"stop", "N", "send printer N the stop command (KtPrStopPrint)", CmdStop},
     {"wait", "N", "poll printer N until its job ends, showing the labels left", CmdWait},
+    {"diff", "OLD.bmp NEW.bmp", "the driver's changed regions of NEW after OLD", CmdDiff},
     {"posdb",
      "create FILE [NAME[:WIDTH]]... | list FILE\n"
      "        | set FILE --format F [--product P] --printer N --start MM --density D\n"

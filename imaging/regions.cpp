@@ -1,0 +1,328 @@
+// Changed-region detection over bit buffers: block comparison, seeding and
+// growth, the single merge pass and the conversion to pixel rectangles.
+//
+// The growth asks for the share of changed blocks in a rectangle at every step
+// it tries. Here that share comes from a summed-area table of the change map:
+// four lookups per step instead of a sum over the whole rectangle. The integer
+// sum is the same as ChangedFraction's, so the double and every decision are
+// too. Which blocks earlier entries cover is kept in a byte map painted when
+// an entry has finished growing, instead of searching the list for every
+// changed block.
+#include "imaging/regions.h"
+
+#include <cfloat>
+#include <cstddef>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// sum / count as double. On x87 (32-bit builds without SSE arithmetic) a
+// quotient held in a register keeps a 64-bit mantissa when the precision
+// control says so (mingw's start-up default; MSVC hosts run with 53 bits):
+// one changed block in five would then compare below kGrowThreshold. Storing
+// the quotient as a double first gives the same decision under either setting.
+double ratio(int64_t sum, int64_t count) {
+#if FLT_EVAL_METHOD != 0
+  volatile double rounded = static_cast<double>(sum) / static_cast<double>(count);
+  return rounded;
+#else
+  return static_cast<double>(sum) / static_cast<double>(count);
+#endif
+}
+
+// Index of the first byte in [from, end) where a and b differ, or end.
+size_t first_difference(const uint8_t* a, const uint8_t* b, size_t from, size_t end) {
+  size_t i = from;
+  for (; i + 8 <= end; i += 8) {
+    uint64_t wa;
+    uint64_t wb;
+    memcpy(&wa, a + i, 8);
+    memcpy(&wb, b + i, 8);
+    if (wa != wb)
+      break;
+  }
+  for (; i < end; ++i)
+    if (a[i] != b[i])
+      return i;
+  return end;
+}
+
+// The summed-area table of the change map: entry (r, c) of a table with
+// nBlkX + 1 columns holds the number of changed blocks above row r and left
+// of column c.
+void build_sums(const uint8_t* map, int32_t nBlkX, int32_t nBlkY, int32_t* sums) {
+  const size_t stride = static_cast<size_t>(nBlkX) + 1;
+  for (int32_t r = 0; r < nBlkY; ++r) {
+    const uint8_t* mapRow = map + static_cast<size_t>(r) * nBlkX;
+    const int32_t* above = sums + static_cast<size_t>(r) * stride;
+    int32_t* row = sums + static_cast<size_t>(r + 1) * stride;
+    int32_t runningRow = 0;
+    for (int32_t c = 0; c < nBlkX; ++c) {
+      runningRow += mapRow[c];
+      row[c + 1] = above[c + 1] + runningRow;
+    }
+  }
+}
+
+// Whether the entry now holds less than kGrowThreshold changed blocks.
+bool below_threshold(const int32_t* sums, size_t stride, const BlockRect* e) {
+  const int32_t* top = sums + static_cast<size_t>(e->y) * stride;
+  const int32_t* bottom = sums + static_cast<size_t>(e->y + e->h) * stride;
+  const int32_t sum = bottom[e->x + e->w] - bottom[e->x] - top[e->x + e->w] + top[e->x];
+  return ratio(sum, static_cast<int64_t>(e->w) * e->h) < kGrowThreshold;
+}
+
+// Sweeps of the three steps until a sweep in which none stays. The left step
+// stops at block column 1.
+void grow(BlockRect* e, const int32_t* sums, size_t stride, int32_t nBlkX, int32_t nBlkY) {
+  bool stayed = true;
+  while (stayed) {
+    stayed = false;
+    if (e->x + e->w < nBlkX) {
+      ++e->w;
+      if (below_threshold(sums, stride, e))
+        --e->w;
+      else
+        stayed = true;
+    }
+    if (e->y + e->h < nBlkY) {
+      ++e->h;
+      if (below_threshold(sums, stride, e))
+        --e->h;
+      else
+        stayed = true;
+    }
+    if (e->x > 1) {
+      --e->x;
+      if (below_threshold(sums, stride, e))
+        ++e->x;
+      else
+        stayed = true;
+    }
+  }
+}
+
+// Marks a finished entry's blocks as covered. Seeding has passed every column
+// left of the seed column, so only the columns from there on are painted.
+void paint_covered(uint8_t* covered, int32_t nBlkX, const BlockRect* e, int32_t seedColumn) {
+  const int32_t first = e->x > seedColumn ? e->x : seedColumn;
+  const int32_t end = e->x + e->w;
+  if (first >= end)
+    return;
+  for (int32_t r = e->y; r < e->y + e->h; ++r)
+    memset(covered + static_cast<size_t>(r) * nBlkX + first, 1, static_cast<size_t>(end - first));
+}
+
+int32_t min32(int32_t a, int32_t b) {
+  return a < b ? a : b;
+}
+int32_t max32(int32_t a, int32_t b) {
+  return a > b ? a : b;
+}
+
+// Whether a bitmap's record can be read as blocks: sizes not negative, a depth,
+// and rows long enough for every pixel.
+bool readable(const BitmapBits* bits) {
+  if (bits->nWidth < 0 || bits->nHeight < 0 || bits->nBitsPixel < 1 || bits->nWidthBytes < 0)
+    return false;
+  const int64_t rowBits = static_cast<int64_t>(bits->nWidth) * bits->nBitsPixel;
+  if (static_cast<int64_t>(bits->nWidthBytes) * 8 < rowBits)
+    return false;
+  return bits->pBits != nullptr || bits->nWidth == 0 || bits->nHeight == 0;
+}
+
+} // namespace
+
+double ChangedFraction(const uint8_t* map, int32_t stride, int32_t x, int32_t y, int32_t w,
+                       int32_t h) {
+  int64_t sum = 0;
+  for (int32_t r = y; r < y + h; ++r) {
+    const uint8_t* row = map + static_cast<ptrdiff_t>(r) * stride;
+    for (int32_t c = x; c < x + w; ++c)
+      sum += row[c];
+  }
+  return ratio(sum, static_cast<int64_t>(w) * h);
+}
+
+int IsBlockCovered(const BlockRect* list, int32_t count, int32_t bx, int32_t by) {
+  for (int32_t k = 0; k < count; ++k) {
+    const BlockRect& e = list[k];
+    if (e.x <= bx && bx < e.x + e.w && e.y <= by && by < e.y + e.h)
+      return 1;
+  }
+  return 0;
+}
+
+int32_t MarkChangedBlocks(const BitmapBits* previous, const BitmapBits* current, uint8_t* map) {
+  const int32_t nBlkX = BlockColumns(current->nWidth);
+  const int32_t nBlkY = BlockRows(current->nHeight);
+  const size_t rowLength = static_cast<size_t>(current->nWidthBytes);
+  const size_t columnBytes = static_cast<size_t>(current->nBitsPixel); // 8 pixels at any depth
+  // The bytes of a row that belong to some block: a partial last block column
+  // takes the rest of the row, its padding included.
+  const size_t rowSpan =
+      current->nWidth % kBlockSize != 0 ? rowLength : static_cast<size_t>(nBlkX) * columnBytes;
+  const size_t lastColumn = static_cast<size_t>(nBlkX) - 1;
+  int32_t changed = 0;
+  for (int32_t by = 0; by < nBlkY; ++by) {
+    uint8_t* mapRow = map + static_cast<size_t>(by) * nBlkX;
+    int32_t unmarked = nBlkX; // blocks of this block row still equal so far
+    const int32_t endRow = min32(by * kBlockSize + kBlockSize, current->nHeight);
+    for (int32_t r = by * kBlockSize; r < endRow && unmarked > 0; ++r) {
+      const uint8_t* a = previous->pBits + static_cast<size_t>(r) * rowLength;
+      const uint8_t* b = current->pBits + static_cast<size_t>(r) * rowLength;
+      if (memcmp(a, b, rowSpan) == 0)
+        continue;
+      size_t pos = 0;
+      while ((pos = first_difference(a, b, pos, rowSpan)) < rowSpan) {
+        size_t bx = pos / columnBytes;
+        if (bx > lastColumn)
+          bx = lastColumn; // padding of a partial last column
+        if (mapRow[bx] == 0) {
+          mapRow[bx] = 1;
+          --unmarked;
+          if (++changed > kMaxChangedBlocks)
+            return -1;
+        }
+        if (bx == lastColumn)
+          break;
+        pos = (bx + 1) * columnBytes;
+      }
+    }
+  }
+  return changed;
+}
+
+int32_t SeedAndGrowRegions(const uint8_t* map, int32_t nBlkX, int32_t nBlkY, BlockRect* list) {
+  const size_t sumStride = static_cast<size_t>(nBlkX) + 1;
+  const size_t blocks = static_cast<size_t>(nBlkX) * static_cast<size_t>(nBlkY);
+  int32_t count = -1;
+  int32_t* sums =
+      static_cast<int32_t*>(calloc(sumStride * (static_cast<size_t>(nBlkY) + 1), sizeof(int32_t)));
+  uint8_t* covered = static_cast<uint8_t*>(calloc(blocks > 0 ? blocks : 1, 1));
+  if (sums == nullptr || covered == nullptr)
+    goto done;
+  build_sums(map, nBlkX, nBlkY, sums);
+  count = 0;
+  for (int32_t i = 0; i < nBlkX; ++i) {
+    for (int32_t j = 0; j < nBlkY; ++j) {
+      const size_t at = static_cast<size_t>(j) * nBlkX + i;
+      if (map[at] == 0 || covered[at] != 0)
+        continue;
+      BlockRect e = {i, j, 1, 1};
+      grow(&e, sums, sumStride, nBlkX, nBlkY);
+      // Left steps may have carried the entry off its seed column.
+      if (e.x + e.w < i + 1)
+        e.w = i + 1 - e.x;
+      list[count++] = e;
+      paint_covered(covered, nBlkX, &e, i);
+    }
+  }
+done:
+  free(covered);
+  free(sums);
+  return count;
+}
+
+int32_t MergeRegions(BlockRect* list, int32_t count) {
+  for (int32_t a = 0; a + 1 < count; ++a) {
+    for (int32_t b = count - 1; b >= a + 1; --b) {
+      BlockRect& A = list[a];
+      const BlockRect& B = list[b];
+      // The entry that starts further left (higher) decides how far apart
+      // they may start: overlapping and touching entries merge.
+      const int32_t spanX = A.x > B.x ? B.w : A.w;
+      const int32_t spanY = A.y > B.y ? B.h : A.h;
+      if (abs(A.x - B.x) > spanX || abs(A.y - B.y) > spanY)
+        continue;
+      const int32_t x = min32(A.x, B.x);
+      const int32_t y = min32(A.y, B.y);
+      const int32_t right = max32(A.x + A.w, B.x + B.w);
+      const int32_t bottom = max32(A.y + A.h, B.y + B.h);
+      A = BlockRect{x, y, right - x, bottom - y};
+      if (b != count - 1)
+        list[b] = list[count - 1];
+      --count;
+    }
+  }
+  return count;
+}
+
+ChangedRegion BlockRectToRegion(const BlockRect* rect, int32_t nBlkX, int32_t nBlkY, int32_t width,
+                                int32_t height) {
+  int32_t x = rect->x;
+  int32_t w = rect->w;
+  if (x % 2 != 0) { // every region starts on a 16-pixel boundary
+    x -= 1;
+    w += 1;
+  }
+  ChangedRegion region;
+  region.x = x * kBlockSize;
+  region.y = rect->y * kBlockSize;
+  const bool reachesRight = x + w == nBlkX;
+  if (w % 2 == 0) {
+    region.width = reachesRight ? width - region.x : w * kBlockSize;
+  } else if (reachesRight) {
+    // One block column short of 16-pixel steps: start a block earlier. An
+    // entry at column 0 cannot, since the job reads each row from byte x / 8;
+    // it keeps x = 0 and the whole width, an odd number of bytes per row.
+    if (x > 0)
+      region.x -= kBlockSize;
+    region.width = width - region.x;
+  } else {
+    region.width = w * kBlockSize + kBlockSize; // one block more on the right
+  }
+  region.height = rect->y + rect->h == nBlkY ? height - region.y : rect->h * kBlockSize;
+  return region;
+}
+
+int16_t FindChangedRegionsInBits(const BitmapBits* previous, const BitmapBits* current,
+                                 ChangedRegion** regionsOut) {
+  int16_t result = -1;
+  uint8_t* map = nullptr;
+  BlockRect* list = nullptr;
+  ChangedRegion* regions = nullptr;
+  int32_t nBlkX = 0;
+  int32_t nBlkY = 0;
+  int32_t changed = 0;
+  int32_t count = 0;
+
+  if (previous->nWidth != current->nWidth || previous->nHeight != current->nHeight ||
+      previous->nBitsPixel != current->nBitsPixel ||
+      previous->nWidthBytes != current->nWidthBytes || !readable(previous) || !readable(current))
+    goto done;
+  nBlkX = BlockColumns(current->nWidth);
+  nBlkY = BlockRows(current->nHeight);
+  if (nBlkX == 0 || nBlkY == 0) {
+    result = 0;
+    goto done;
+  }
+  map = static_cast<uint8_t*>(calloc(static_cast<size_t>(nBlkX) * static_cast<size_t>(nBlkY), 1));
+  if (map == nullptr)
+    goto done;
+  changed = MarkChangedBlocks(previous, current, map);
+  if (changed <= 0) {
+    result = static_cast<int16_t>(changed); // -1: too many, 0: nothing changed
+    goto done;
+  }
+  // Every entry is seeded on a changed block that no earlier entry covers.
+  list = static_cast<BlockRect*>(calloc(static_cast<size_t>(changed), sizeof(BlockRect)));
+  if (list == nullptr)
+    goto done;
+  count = SeedAndGrowRegions(map, nBlkX, nBlkY, list);
+  if (count < 0)
+    goto done;
+  count = MergeRegions(list, count);
+  regions = static_cast<ChangedRegion*>(malloc(static_cast<size_t>(count) * sizeof(ChangedRegion)));
+  if (regions == nullptr)
+    goto done;
+  for (int32_t k = 0; k < count; ++k)
+    regions[k] = BlockRectToRegion(&list[k], nBlkX, nBlkY, current->nWidth, current->nHeight);
+  *regionsOut = regions;
+  result = static_cast<int16_t>(count);
+done:
+  free(list);
+  free(map);
+  return result;
+}

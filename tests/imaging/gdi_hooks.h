@@ -1,0 +1,59 @@
+// Watches the GDI, USER and global-memory calls of this test program, and can
+// make one of them fail. The entries of the program's import address table
+// are replaced, and the imaging code is linked into the program, so every
+// call it makes passes through here. Wine's GetGuiResources answers 0 for
+// every process, so GDI objects cannot be counted from outside; instead every
+// handle made is noted with its release, and checked dead afterwards.
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <set>
+#include <vector>
+
+enum HookedCall {
+  kCallCreateCompatibleDC,
+  kCallDeleteDC,
+  kCallCreateBitmap,
+  kCallDeleteObject,
+  kCallSelectObject,
+  kCallGetDIBits,
+  kCallSetDIBitsToDevice,
+  kCallGetObjectA,
+  kCallGetBitmapBits,
+  kCallGetDC,
+  kCallReleaseDC,
+  kCallGlobalAlloc,
+  kCallGlobalFree,
+  kCallGlobalLock,
+  kCallGlobalUnlock,
+  kHookedCallCount
+};
+
+// What happened between StartRecording and StopRecording.
+struct CallLedger {
+  int calls[kHookedCallCount];      // calls made, failed ones included
+  std::set<HDC> liveMemoryDcs;      // made by CreateCompatibleDC, not deleted
+  std::set<HBITMAP> liveBitmaps;    // made by CreateBitmap, not deleted
+  std::set<HGLOBAL> liveBlocks;     // made by GlobalAlloc, not freed
+  std::set<HDC> heldScreenDcs;      // got with GetDC, not released
+  std::map<HGLOBAL, int> locks;     // lock count of each block made
+  std::map<HDC, HGDIOBJ> selected;  // bitmap made here now selected in a DC made here
+  std::vector<HGDIOBJ> madeObjects; // every DC and bitmap made, in order
+  std::vector<HGLOBAL> madeBlocks;  // every block made, in order
+  int deletedWithBitmapSelected;    // DCs deleted while holding a bitmap made here
+  int drawnWithoutMonoSelected;     // SetDIBitsToDevice into a DC without such a bitmap
+  std::vector<HookedCall> order;    // every call, in order
+};
+
+// Replaces the import entries; false when one of the functions is not
+// imported by the program.
+bool InstallHooks();
+
+// Starts a new ledger. fail/failAt: the failAt-th call (from 1) of `fail`
+// fails without reaching the system; failAt 0 fails nothing.
+void StartRecording(HookedCall fail = kHookedCallCount, int failAt = 0);
+
+// Stops recording and gives the ledger.
+CallLedger StopRecording();
