@@ -33,7 +33,8 @@ struct tlx_lines {
   uint32_t err_parity;   /* parity errors reported through TIOCGICOUNT */
   uint32_t err_overrun;  /* overruns reported through TIOCGICOUNT */
   uint32_t err_break;    /* breaks reported through TIOCGICOUNT */
-  uint32_t reserved[15]; /* zero; keeps the record at 128 bytes */
+  int32_t holder_pid;    /* process that opened the slave last: no other open while it holds it */
+  uint32_t reserved[14]; /* zero; keeps the record at 128 bytes */
 };
 
 #endif

@@ -263,7 +263,6 @@ public:
         if (head_ == queue_.size())
           drain_clock_ = now; // an idle line banks no time
         queue_.insert(queue_.end(), buf, buf + r);
-        received_ += uint64_t(r);
         continue;
       }
       if (r < 0 && (errno == EAGAIN || errno == EINTR))
@@ -566,6 +565,7 @@ private:
       const uint8_t* data = queue_.data() + head_;
       head_ += n;
       drained_mark_ += uint32_t(n);
+      received_ += n;
       if (lines_)
         store(lines_->drained, drained_mark_);
       if (close_after_ > 0)
@@ -665,7 +665,7 @@ private:
   uint64_t drain_clock_ = 0;    // time credit_ was last brought up to date
   uint64_t last_rx_ = 0;        // time of the last drained byte
   bool idle_flushed_ = true;    // the decoder has been told the line is quiet
-  uint64_t received_ = 0;       // bytes received since the last reset
+  uint64_t received_ = 0;       // bytes over the line since the last reset
   uint32_t logged_out_ = 0;     // DTR/RTS as last logged
   uint32_t seen_settings_ = 0;  // settings_seq last looked at
   std::string logged_settings_; // line settings as last logged

@@ -5,7 +5,8 @@
  *   mget | mbis=HEX | mbic=HEX | mset=HEX    modem lines (TIOCMGET/BIS/BIC/SET)
  *   lsr | outq | icount                      transmitter empty, output queue, error counts
  *   set=BAUD,BITS,PARITY,STOP | get          line settings through tcsetattr/tcgetattr
- *   write=N | temt                           write N bytes; wait for transmitter empty */
+ *   write=N | temt                           write N bytes; wait for transmitter empty
+ *   open2 | close                            open the terminal once more; close the first */
 #define _GNU_SOURCE
 #include <errno.h>
 #include <fcntl.h>
@@ -69,9 +70,21 @@ static int lsr_empty(int fd) {
   return (v & TIOCSER_TEMT) != 0;
 }
 
+static const char* target; /* the terminal's path */
+
 static void step(int fd, const char* s) {
   int v = 0;
-  if (!strcmp(s, "mget")) {
+  if (!strcmp(s, "open2")) {
+    int again = open(target, O_RDWR | O_NOCTTY);
+    if (again >= 0) {
+      printf("open2=0\n");
+      close(again);
+    } else {
+      printf("open2=err:%d\n", errno);
+    }
+  } else if (!strcmp(s, "close")) {
+    printf("close=%d\n", close(fd));
+  } else if (!strcmp(s, "mget")) {
     if (ioctl(fd, TIOCMGET, &v) == 0)
       printf("mget=0x%x\n", v);
     else
@@ -161,15 +174,14 @@ static void step(int fd, const char* s) {
 int main(int argc, char** argv) {
   if (argc < 2)
     return 2;
-  int fd;
+  target = argv[1];
   if (!strcmp(argv[1], "ptmx")) {
     int m = posix_openpt(O_RDWR | O_NOCTTY);
     grantpt(m);
     unlockpt(m);
-    fd = open(ptsname(m), O_RDWR | O_NOCTTY);
-  } else {
-    fd = open(argv[1], O_RDWR | O_NOCTTY);
+    target = ptsname(m);
   }
+  int fd = open(target, O_RDWR | O_NOCTTY);
   if (fd < 0) {
     printf("open=err:%d\n", errno);
     return 1;

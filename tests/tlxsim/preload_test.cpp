@@ -198,6 +198,19 @@ TEST_P(Preload, AClosedLineIsNoLongerServed) {
       << r["open"] << r["mget"];
 }
 
+TEST_P(Preload, TheOpenPortIsExclusive) {
+  auto r = probe(link, {"open2", "close", "open2"});
+  EXPECT_EQ(r["exit"], "0");
+  EXPECT_EQ(r["close"], "0");
+  EXPECT_EQ(r["open2"], "0") << "free again once the first descriptor is closed";
+  EXPECT_EQ(probe(link, {"open2"})["open2"], "err:13") << "EACCES while held";
+  // A holder that exited without closing holds nothing: each probe opens afresh.
+  for (int i = 0; i < 3; ++i)
+    EXPECT_EQ(probe(link, {"mget"})["exit"], "0");
+  // Other terminals are not exclusive.
+  EXPECT_EQ(probe("ptmx", {"open2"})["open2"], "0");
+}
+
 INSTANTIATE_TEST_SUITE_P(Abis, Preload, testing::ValuesIn(kAbis),
                          [](const testing::TestParamInfo<Abi>& i) { return i.param.name; });
 

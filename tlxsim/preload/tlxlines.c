@@ -5,8 +5,9 @@
  * TIOCSERGETLSR, TIOCOUTQ and TIOCGICOUNT for a pty slave whose line-state file the simulator
  * keeps (lines_shared.h), records the speed, character size, parity and stop bits that the host
  * asks for, and counts the bytes the host writes so that "transmitter empty" holds only once the
- * simulator has taken them off the line. Every other call, and every other file, passes through
- * untouched. No allocation; only system calls on the intercepted paths. */
+ * simulator has taken them off the line. It also makes the port exclusive, as a Windows COM port
+ * is: Wine does not check sharing on devices. Every other call, and every other file, passes
+ * through untouched. No allocation; only system calls on the intercepted paths. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
@@ -78,8 +79,9 @@ struct icounter {
 #define PTY_SLAVE_MAJOR_FIRST 136 /* UNIX98 pty slaves: majors 136..143, 256 minors each */
 #define PTY_SLAVE_MAJOR_LAST 143
 #define HOST_LINES (TIOCM_DTR | TIOCM_RTS)
-#define SHADOW_CFLAGS (CSIZE | PARENB | PARODD | CMSPAR | CSTOPB) /* a pty forces CS8, no parity   \
-                                                                   */
+#define SHADOW_CFLAGS                                                                              \
+  (CSIZE | PARENB | PARODD | CMSPAR | CSTOPB) /* a pty forces CS8, no parity                       \
+                                               */
 #define MAX_MAPPINGS 128
 #define SLOTS 64
 
@@ -87,6 +89,8 @@ typedef int (*ioctl_fn)(int, unsigned long, ...);
 typedef int (*tcsetattr_fn)(int, int, const struct termios*);
 typedef int (*tcgetattr_fn)(int, struct termios*);
 typedef ssize_t (*write_fn)(int, const void*, size_t);
+typedef int (*open_fn)(const char*, int, ...);
+typedef int (*openat_fn)(int, const char*, int, ...);
 
 static ioctl_fn real_ioctl;
 #if defined(__i386__)
@@ -95,12 +99,14 @@ static ioctl_fn real_ioctl_time64;
 static tcsetattr_fn real_tcsetattr;
 static tcgetattr_fn real_tcgetattr;
 static write_fn real_write;
+static open_fn real_open, real_open64;
+static openat_fn real_openat, real_openat64;
 static char lines_dir[200];
 
 /* One mapped line-state file; entries are filled once and then only read. */
 struct mapping {
   uint32_t pts;          /* pseudo-terminal number */
-  ino_t ino;             /* inode of the state file, to spot a replaced file */
+  ino64_t ino;           /* inode of the state file, to spot a replaced file */
   struct tlx_lines* rec; /* the mapped record */
 };
 static struct mapping pool[MAX_MAPPINGS];
@@ -115,6 +121,10 @@ static void resolve(void) {
 #endif
     real_tcsetattr = (tcsetattr_fn)dlsym(RTLD_NEXT, "tcsetattr");
     real_tcgetattr = (tcgetattr_fn)dlsym(RTLD_NEXT, "tcgetattr");
+    real_open = (open_fn)dlsym(RTLD_NEXT, "open");
+    real_open64 = (open_fn)dlsym(RTLD_NEXT, "open64");
+    real_openat = (openat_fn)dlsym(RTLD_NEXT, "openat");
+    real_openat64 = (openat_fn)dlsym(RTLD_NEXT, "openat64");
     __atomic_store_n(&real_write, (write_fn)dlsym(RTLD_NEXT, "write"), __ATOMIC_RELEASE);
   }
 }
@@ -156,11 +166,11 @@ static struct tlx_lines* record_for_pts(uint32_t pts) {
     path[len++] = digits[--n];
   path[len] = 0;
 
-  int fd = open(path, O_RDWR | O_CLOEXEC);
+  int fd = (int)syscall(SYS_openat, AT_FDCWD, path, O_RDWR | O_CLOEXEC);
   if (fd < 0)
     return NULL;
-  struct stat st;
-  if (fstat(fd, &st) != 0 || st.st_size < (off_t)sizeof(struct tlx_lines) ||
+  struct stat64 st;
+  if (fstat64(fd, &st) != 0 || st.st_size < (off64_t)sizeof(struct tlx_lines) ||
       (m && m->pts == pts && m->ino == st.st_ino)) {
     close(fd); /* no record, or the one already mapped, which is no longer live */
     return NULL;
@@ -193,8 +203,8 @@ static struct tlx_lines* record_for_fd(int fd) {
     return NULL;
   int saved = errno;
   struct tlx_lines* r = NULL;
-  struct stat st;
-  if (fstat(fd, &st) == 0 && S_ISCHR(st.st_mode)) {
+  struct stat64 st;
+  if (fstat64(fd, &st) == 0 && S_ISCHR(st.st_mode)) {
     unsigned maj = major(st.st_rdev);
     if (maj >= PTY_SLAVE_MAJOR_FIRST && maj <= PTY_SLAVE_MAJOR_LAST)
       r = record_for_pts((maj - PTY_SLAVE_MAJOR_FIRST) * 256u + minor(st.st_rdev));
@@ -414,4 +424,116 @@ EXPORT ssize_t write(int fd, const void* buf, size_t count) {
     errno = saved;
   }
   return done;
+}
+
+/* Decimal digits of v at p; returns the end. */
+static char* put_number(char* p, uint32_t v) {
+  char digits[12];
+  int n = 0;
+  do {
+    digits[n++] = (char)('0' + v % 10);
+    v /= 10;
+  } while (v);
+  while (n)
+    *p++ = digits[--n];
+  *p = 0;
+  return p;
+}
+
+/* Whether process `pid` has the device `rdev` open on a descriptor other than `except`. Reads
+ * /proc/PID/fd with getdents64 so that nothing is allocated. */
+static int process_holds(pid_t pid, int except, dev_t rdev) {
+  char path[64] = "/proc/";
+  char* end = put_number(path + 6, (uint32_t)pid);
+  memcpy(end, "/fd", 4);
+  int dir = (int)syscall(SYS_openat, AT_FDCWD, path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir < 0)
+    return 0; /* the process is gone */
+  size_t base = strlen(path);
+  path[base++] = '/';
+  int held = 0;
+  char buf[2048];
+  long n;
+  while (!held && (n = syscall(SYS_getdents64, dir, buf, sizeof buf)) > 0) {
+    for (long off = 0; off < n && !held;) {
+      const char* name = buf + off + 19; /* d_ino 8, d_off 8, d_reclen 2, d_type 1 */
+      unsigned short reclen;
+      memcpy(&reclen, buf + off + 16, sizeof reclen);
+      off += reclen;
+      if (name[0] < '0' || name[0] > '9' || atoi(name) == except)
+        continue;
+      strcpy(path + base, name);
+      struct stat64 st;
+      held = stat64(path, &st) == 0 && S_ISCHR(st.st_mode) && st.st_rdev == rdev;
+    }
+  }
+  close(dir);
+  return held;
+}
+
+/* A simulated port opened while another descriptor holds it fails with EACCES, which Wine turns
+ * into ERROR_ACCESS_DENIED as Windows gives for a COM port in use. A holder that went away,
+ * with or without closing, holds nothing. */
+static int claim_port(int fd) {
+  if (fd < 0)
+    return fd;
+  int saved = errno;
+  struct tlx_lines* r = record_for_fd(fd);
+  struct stat64 st;
+  if (r && fstat64(fd, &st) == 0) {
+    pid_t self = getpid();
+    int32_t holder = __atomic_load_n(&r->holder_pid, __ATOMIC_ACQUIRE);
+    if (holder > 0 && process_holds(holder, holder == self ? fd : -1, st.st_rdev)) {
+      close(fd);
+      errno = EACCES;
+      return -1;
+    }
+    __atomic_store_n(&r->holder_pid, (int32_t)self, __ATOMIC_RELEASE);
+  }
+  errno = saved;
+  return fd;
+}
+
+static mode_t open_mode(int flags, va_list ap) {
+  return (flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE ? (mode_t)va_arg(ap, unsigned) : 0;
+}
+
+EXPORT int open(const char* path, int flags, ...) {
+  va_list ap;
+  va_start(ap, flags);
+  mode_t mode = open_mode(flags, ap);
+  va_end(ap);
+  int fd = real_open ? real_open(path, flags, mode)
+                     : (int)syscall(SYS_openat, AT_FDCWD, path, flags, mode);
+  return claim_port(fd);
+}
+
+EXPORT int open64(const char* path, int flags, ...) {
+  va_list ap;
+  va_start(ap, flags);
+  mode_t mode = open_mode(flags, ap);
+  va_end(ap);
+  int fd = real_open64 ? real_open64(path, flags, mode)
+                       : (int)syscall(SYS_openat, AT_FDCWD, path, flags | O_LARGEFILE, mode);
+  return claim_port(fd);
+}
+
+EXPORT int openat(int dir, const char* path, int flags, ...) {
+  va_list ap;
+  va_start(ap, flags);
+  mode_t mode = open_mode(flags, ap);
+  va_end(ap);
+  int fd = real_openat ? real_openat(dir, path, flags, mode)
+                       : (int)syscall(SYS_openat, dir, path, flags, mode);
+  return claim_port(fd);
+}
+
+EXPORT int openat64(int dir, const char* path, int flags, ...) {
+  va_list ap;
+  va_start(ap, flags);
+  mode_t mode = open_mode(flags, ap);
+  va_end(ap);
+  int fd = real_openat64 ? real_openat64(dir, path, flags, mode)
+                         : (int)syscall(SYS_openat, dir, path, flags | O_LARGEFILE, mode);
+  return claim_port(fd);
 }
