@@ -10,8 +10,9 @@ int CmdError(const DriverApi& api, int argc, char** argv);
 int CmdReady(const DriverApi& api, int argc, char** argv);
 int CmdStop(const DriverApi& api, int argc, char** argv);
 int CmdWait(const DriverApi& api, int argc, char** argv);
-int CmdDiff(const DriverApi& api, int argc, char** argv);
 int CmdPosDb(const DriverApi& api, int argc, char** argv);
+int CmdDiff(const DriverApi& api, int argc, char** argv);
+int CmdPrint(const DriverApi& api, int argc, char** argv);
 
 // Parses a printer number argument (1..8, but any number is passed on, as a
 // host might); false on a non-number.

@@ -24,13 +24,19 @@ const Command kCommands[] = {
      CmdReady},
     {"stop", "N", "send printer N the stop command (KtPrStopPrint)", CmdStop},
     {"wait", "N", "poll printer N until its job ends, showing the labels left", CmdWait},
-    {"diff", "OLD.bmp NEW.bmp", "the driver's changed regions of NEW after OLD", CmdDiff},
     {"posdb",
      "create FILE [NAME[:WIDTH]]... | list FILE\n"
      "        | set FILE --format F [--product P] --printer N --start MM --density D\n"
      "        | get FILE --format F [--product P] --printer N",
      "make, show, write or look up a print position file (set/get through the driver)",
      CmdPosDb},
+    {"diff", "OLD.bmp NEW.bmp", "the driver's changed regions of NEW after OLD", CmdDiff},
+    {"print",
+     "[--printer N] [--model 261|264] [--width 0.1MM] [--length 0.1MM] [--max-width MM]\n"
+     "        [--start MM] [--density 1..9] [--quantity Q] [--labels N] [--incremental]\n"
+     "        [--image FILE] [--file OUT] [--format NAME] [--product NAME] [--extra TEXT]...\n"
+     "        [--no-wait]",
+     "print a run of labels as the host does (drawn labels with a counter, or --image)", CmdPrint},
 };
 
 const Command* find_command(const char* name) {

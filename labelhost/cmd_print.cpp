@@ -1,0 +1,244 @@
+// labelhost print: the host application's life for a run of labels, as the
+// host drives the driver: print data, init, the label format (control
+// request 17), readiness, KtPrStartPrint for the first label and
+// KtPrPrintOneLabel for the ones after, each followed until the printer
+// reports it done; the error and its message on a failure. With --file the
+// complete labels' command streams go to a file and no port is touched.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "labelhost/commands.h"
+#include "labelhost/label_image.h"
+
+namespace {
+struct PrintOptions {
+  DWORD printer = 1;                // --printer N (1..8)
+  WORD typeCode = 261;              // --model 261|264
+  WORD widthTenthMm = 500;          // --width, 0.1 mm
+  WORD lengthTenthMm = 300;         // --length, 0.1 mm
+  int maxWidthMm = 0;               // --max-width mm (0: as the INI file holds it)
+  int startMm = 0;                  // --start, print start position in mm
+  int density = 5;                  // --density 1..9
+  LONG quantity = 1;                // --quantity per label
+  int labels = 1;                   // --labels in the run
+  bool incremental = false;         // --incremental
+  const char* image = nullptr;      // --image FILE
+  const char* file = nullptr;       // --file OUT (file mode)
+  const char* format = "LABELHOST"; // --format NAME (control request 17)
+  const char* product = "";         // --product NAME
+  std::vector<const char*> extras;  // --extra TEXT, sent after each incremental label
+  bool noWait = false;              // --no-wait: do not follow the job
+};
+
+bool number_arg(const char* text, long low, long high, long* out) {
+  char* end = nullptr;
+  const long v = strtol(text, &end, 10);
+  if (end == text || *end != '\0' || v < low || v > high) {
+    fprintf(stderr, "labelhost print: %s is not a number from %ld to %ld\n", text, low, high);
+    return false;
+  }
+  *out = v;
+  return true;
+}
+
+bool parse_options(int argc, char** argv, PrintOptions* o) {
+  for (int i = 0; i < argc; ++i) {
+    const char* name = argv[i];
+    auto flag = [&](const char* n) { return strcmp(name, n) == 0; };
+    if (flag("--incremental")) {
+      o->incremental = true;
+      continue;
+    }
+    if (flag("--no-wait")) {
+      o->noWait = true;
+      continue;
+    }
+    if (i + 1 >= argc)
+      return false;
+    const char* value = argv[++i];
+    long v = 0;
+    if (flag("--printer")) {
+      if (!number_arg(value, 0, 255, &v))
+        return false;
+      o->printer = static_cast<DWORD>(v);
+    } else if (flag("--model")) {
+      if (!number_arg(value, 0, 65535, &v))
+        return false;
+      o->typeCode = static_cast<WORD>(v);
+    } else if (flag("--width")) {
+      if (!number_arg(value, 1, 65535, &v))
+        return false;
+      o->widthTenthMm = static_cast<WORD>(v);
+    } else if (flag("--length")) {
+      if (!number_arg(value, 1, 65535, &v))
+        return false;
+      o->lengthTenthMm = static_cast<WORD>(v);
+    } else if (flag("--max-width")) {
+      if (!number_arg(value, 1, 9999, &v))
+        return false;
+      o->maxWidthMm = static_cast<int>(v);
+    } else if (flag("--start")) {
+      if (!number_arg(value, 0, 999, &v))
+        return false;
+      o->startMm = static_cast<int>(v);
+    } else if (flag("--density")) {
+      if (!number_arg(value, 1, 9, &v))
+        return false;
+      o->density = static_cast<int>(v);
+    } else if (flag("--quantity")) {
+      if (!number_arg(value, -9999, 9999, &v))
+        return false;
+      o->quantity = v;
+    } else if (flag("--labels")) {
+      if (!number_arg(value, 1, 100000, &v))
+        return false;
+      o->labels = static_cast<int>(v);
+    } else if (flag("--image")) {
+      o->image = value;
+    } else if (flag("--file")) {
+      o->file = value;
+    } else if (flag("--format")) {
+      o->format = value;
+    } else if (flag("--product")) {
+      o->product = value;
+    } else if (flag("--extra")) {
+      o->extras.push_back(value);
+    } else {
+      fprintf(stderr, "labelhost print: unknown option %s\n", name);
+      return false;
+    }
+  }
+  return true;
+}
+
+// The maximum print width is the printer's setting in the host's INI file.
+void set_max_width(DWORD printer, int widthMm) {
+  HMODULE zovav = GetModuleHandleA("ZoVav.dll");
+  auto iniPath = reinterpret_cast<const char*(WINAPI*)(void)>(
+      reinterpret_cast<void*>(GetProcAddress(zovav, "HVTGetIniFileName")));
+  if (iniPath == nullptr || iniPath() == nullptr)
+    return;
+  char key[16], value[16];
+  snprintf(key, sizeof(key), "VDMAX%02d", static_cast<int>(printer - 1));
+  snprintf(value, sizeof(value), "%d", widthMm);
+  WritePrivateProfileStringA("VELDRIN Info", key, value, iniPath());
+}
+
+bool fail(const DriverApi& api, const PrintOptions& o, const char* what) {
+  printf("printer %lu: %s failed\n", o.printer, what);
+  ShowPrintError(api, o.printer);
+  return false;
+}
+
+bool run(const DriverApi& api, const PrintOptions& o) {
+  PrintData data{};
+  data.wTypeCode = o.typeCode;
+  api.GetPrintData(o.printer, &data);
+  if (data.wDotsPer10mm == 0) {
+    fprintf(stderr, "labelhost print: the driver knows no printer type %u\n", o.typeCode);
+    return false;
+  }
+  const int dotsPerMm = data.wDotsPer10mm / 10;
+  const bool toFile = o.file != nullptr;
+
+  if (o.maxWidthMm > 0)
+    set_max_width(o.printer, o.maxWidthMm);
+  if (api.InitPrinter(o.printer, 0) != 0)
+    return fail(api, o, "KtPrInitPrinter");
+
+  LabelFormatParams params{};
+  lstrcpynA(params.szProduct, o.product, sizeof(params.szProduct));
+  lstrcpynA(params.szFormat, o.format, sizeof(params.szFormat));
+  DWORD paramsSize = sizeof(params);
+  api.IoControl(o.printer, 17, &params, &paramsSize);
+
+  HFILE file = 0;
+  if (toFile) {
+    file = _lcreat(o.file, 0);
+    if (file == HFILE_ERROR) {
+      fprintf(stderr, "labelhost print: cannot create %s\n", o.file);
+      return false;
+    }
+  } else if (!api.IsPrintReady(o.printer - 1, 0)) {
+    return fail(api, o, "KtPrIsPrintReady");
+  }
+
+  FormatInfo format{};
+  format.wLabelWidth = o.widthTenthMm;
+  format.wLabelLength = o.lengthTenthMm;
+  ConditionInfo condition{};
+  condition.nContrast = static_cast<SHORT>(o.density);
+  char start[8];
+  snprintf(start, sizeof(start), "%03d", o.startMm);
+  memcpy(condition.achStartPos, start, 3);
+  std::vector<ExtraRecord> extras(o.extras.size());
+  for (size_t i = 0; i < o.extras.size(); ++i) {
+    const size_t n = strnlen(o.extras[i], sizeof(extras[i].abData));
+    memcpy(extras[i].abData, o.extras[i], n);
+    extras[i].wLength = static_cast<WORD>(n);
+  }
+  WORD extraCount = static_cast<WORD>(extras.size());
+  PrintJobInfo job{};
+  job.pFormat = &format;
+  job.pCondition = &condition;
+  job.pPrintData = &data;
+  job.bIncremental = o.incremental ? 1 : 0;
+  job.bToFile = toFile ? 1 : 0;
+  job.hFile = file;
+  job.pExtraRecords = extras.empty() ? nullptr : extras.data();
+  job.pExtraCount = &extraCount;
+
+  HBITMAP image = o.image != nullptr ? LoadLabelImage(o.image) : nullptr;
+  if (o.image != nullptr && image == nullptr)
+    return false;
+  const int widthDots = (o.widthTenthMm * dotsPerMm + 9) / 10;
+  const int heightDots = (o.lengthTenthMm * dotsPerMm + 9) / 10;
+  bool ok = true;
+  for (int n = 1; n <= o.labels && ok; ++n) {
+    HBITMAP label = image != nullptr ? image : DrawLabel(widthDots, heightDots, n, o.labels);
+    const DWORD start = GetTickCount();
+    // File mode and every label after the first: the job alone. The first
+    // label of a run on the printer starts with the stop command.
+    const bool first = n == 1 && !toFile;
+    const SHORT result = first ? api.StartPrint(o.printer, o.quantity, label, &job)
+                               : api.PrintOneLabel(o.printer, o.quantity, label, &job);
+    printf("label %d: %s %s (%lu ms)\n", n, first ? "KtPrStartPrint" : "KtPrPrintOneLabel",
+           result == 0 ? "sent" : "failed", GetTickCount() - start);
+    fflush(stdout);
+    if (result != 0)
+      ok = fail(api, o, "the label");
+    else if (!toFile && !o.noWait)
+      ok = WaitForJob(api, o.printer);
+    if (label != image)
+      DeleteObject(label);
+  }
+  if (image != nullptr)
+    DeleteObject(image);
+  if (toFile)
+    _lclose(file);
+  else
+    api.ClosePrinter(o.printer - 1);
+  return ok;
+}
+} // namespace
+
+int CmdPrint(const DriverApi& api, int argc, char** argv) {
+  PrintOptions o;
+  if (!parse_options(argc, argv, &o))
+    return 2;
+  const void* needed[] = {reinterpret_cast<const void*>(api.GetPrintData),
+                          reinterpret_cast<const void*>(api.InitPrinter),
+                          reinterpret_cast<const void*>(api.IoControl),
+                          reinterpret_cast<const void*>(api.IsPrintReady),
+                          reinterpret_cast<const void*>(api.StartPrint),
+                          reinterpret_cast<const void*>(api.PrintOneLabel),
+                          reinterpret_cast<const void*>(api.IsPrintFinished),
+                          reinterpret_cast<const void*>(api.GetPrintError),
+                          reinterpret_cast<const void*>(api.ClosePrinter)};
+  for (const void* fn : needed)
+    if (!RequireExport(fn, "needed by print"))
+      return 1;
+  return run(api, o) ? 0 : 1;
+}

@@ -1,0 +1,119 @@
+// Label bitmaps for labelhost.
+#include "labelhost/label_image.h"
+
+#include <wincodec.h>
+
+#include <cstdio>
+
+namespace {
+// A top-down 24-bit DIB section; *bits receives its pixels.
+HBITMAP make_dib(int width, int height, void** bits) {
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+  bi.bmiHeader.biWidth = width;
+  bi.bmiHeader.biHeight = -height;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 24;
+  bi.bmiHeader.biCompression = BI_RGB;
+  return CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, bits, nullptr, 0);
+}
+
+HBITMAP load_with_wic(const char* path) {
+  wchar_t wide[MAX_PATH];
+  if (MultiByteToWideChar(CP_ACP, 0, path, -1, wide, MAX_PATH) == 0)
+    return nullptr;
+  const bool comStarted = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+  HBITMAP result = nullptr;
+  IWICImagingFactory* factory = nullptr;
+  IWICBitmapDecoder* decoder = nullptr;
+  IWICBitmapFrameDecode* frame = nullptr;
+  IWICFormatConverter* converter = nullptr;
+  UINT width = 0, height = 0;
+  void* bits = nullptr;
+  if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                              IID_IWICImagingFactory, reinterpret_cast<void**>(&factory))) ||
+      FAILED(factory->CreateDecoderFromFilename(wide, nullptr, GENERIC_READ,
+                                                WICDecodeMetadataCacheOnDemand, &decoder)) ||
+      FAILED(decoder->GetFrame(0, &frame)) || FAILED(factory->CreateFormatConverter(&converter)) ||
+      FAILED(converter->Initialize(frame, GUID_WICPixelFormat24bppBGR, WICBitmapDitherTypeNone,
+                                   nullptr, 0.0, WICBitmapPaletteTypeCustom)) ||
+      FAILED(converter->GetSize(&width, &height)) || width == 0 || height == 0) {
+    fprintf(stderr, "labelhost: cannot decode %s\n", path);
+  } else if ((result = make_dib(static_cast<int>(width), static_cast<int>(height), &bits)) !=
+             nullptr) {
+    const UINT stride = (width * 3 + 3) & ~3u;
+    if (FAILED(converter->CopyPixels(nullptr, stride, stride * height, static_cast<BYTE*>(bits)))) {
+      DeleteObject(result);
+      result = nullptr;
+      fprintf(stderr, "labelhost: cannot read the pixels of %s\n", path);
+    }
+  }
+  if (converter != nullptr)
+    converter->Release();
+  if (frame != nullptr)
+    frame->Release();
+  if (decoder != nullptr)
+    decoder->Release();
+  if (factory != nullptr)
+    factory->Release();
+  if (comStarted)
+    CoUninitialize();
+  return result;
+}
+} // namespace
+
+HBITMAP LoadLabelImage(const char* path) {
+  HBITMAP bitmap = static_cast<HBITMAP>(
+      LoadImageA(nullptr, path, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION));
+  return bitmap != nullptr ? bitmap : load_with_wic(path);
+}
+
+HBITMAP DrawLabel(int widthDots, int heightDots, int number, int count) {
+  void* bits = nullptr;
+  HBITMAP bitmap = make_dib(widthDots, heightDots, &bits);
+  if (bitmap == nullptr)
+    return nullptr;
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
+  RECT all{0, 0, widthDots, heightDots};
+  FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+
+  HBRUSH black = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+  const int border = widthDots / 100 + 2;
+  for (int i = 0; i < border; ++i) {
+    RECT frame{i, i, widthDots - i, heightDots - i};
+    FrameRect(dc, &frame, black);
+  }
+
+  const int line = heightDots / 8 > 8 ? heightDots / 8 : 8;
+  HFONT font = CreateFontA(-line * 3 / 4, 0, 0, 0, FW_BOLD, 0, 0, 0, ANSI_CHARSET, 0, 0,
+                           NONANTIALIASED_QUALITY, 0, "Arial");
+  HGDIOBJ oldFont = SelectObject(dc, font);
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, RGB(0, 0, 0));
+  char text[64];
+  RECT row{border * 3, border * 2, widthDots - border * 3, border * 2 + line};
+  DrawTextA(dc, "VELDRIN TLX-Pro", -1, &row, DT_LEFT | DT_SINGLELINE | DT_NOPREFIX);
+  OffsetRect(&row, 0, line);
+  DrawTextA(dc, "Lot 2026-12 / Line A", -1, &row, DT_LEFT | DT_SINGLELINE | DT_NOPREFIX);
+  OffsetRect(&row, 0, line * 3 / 2);
+  snprintf(text, sizeof(text), "No. %06d", number);
+  DrawTextA(dc, text, -1, &row, DT_LEFT | DT_SINGLELINE | DT_NOPREFIX);
+  OffsetRect(&row, 0, line);
+  snprintf(text, sizeof(text), "label %d of %d", number, count);
+  DrawTextA(dc, text, -1, &row, DT_LEFT | DT_SINGLELINE | DT_NOPREFIX);
+
+  // A bar pattern across the bottom that does not change between labels.
+  const int barTop = heightDots - border * 3 - line;
+  for (int x = border * 3, i = 0; x < widthDots - border * 3; x += 2 + (i % 3), ++i) {
+    if (i % 2 == 0) {
+      RECT bar{x, barTop, x + 1 + (i % 4), heightDots - border * 3};
+      FillRect(dc, &bar, black);
+    }
+  }
+  SelectObject(dc, oldFont);
+  DeleteObject(font);
+  SelectObject(dc, oldBitmap);
+  DeleteDC(dc);
+  return bitmap;
+}
