@@ -10,7 +10,8 @@
 #define TLX_LINES_MAGIC 0x4C584C54u /* "TLXL" */
 #define TLX_LINES_VERSION 1u
 #define TLX_LINES_DIR_ENV "TLXSIM_LINES_DIR"
-#define TLX_LINES_DEFAULT_DIR "/dev/shm/tlxsim-lines"
+#define TLX_LINES_DEFAULT_DIR "/dev/shm/tlxsim-lines" /* when /dev/shm is a folder */
+#define TLX_LINES_FALLBACK_DIR "/tmp/tlxsim-lines"    /* otherwise */
 #define TLX_LINES_FILE_PREFIX "pts-" /* file name = prefix + pseudo-terminal number */
 
 /* Line bits of in_lines and out_lines are the TIOCM_* values of <sys/ioctl.h>. */

@@ -911,7 +911,13 @@ int serve(const ServeOptions& options) {
   ServeOptions o = options;
   if (o.lines_dir.empty()) {
     const char* env = std::getenv(TLX_LINES_DIR_ENV);
-    o.lines_dir = env && *env ? env : TLX_LINES_DEFAULT_DIR;
+    struct stat st;
+    if (env && *env)
+      o.lines_dir = env;
+    else if (stat("/dev/shm", &st) == 0 && S_ISDIR(st.st_mode))
+      o.lines_dir = TLX_LINES_DEFAULT_DIR;
+    else
+      o.lines_dir = TLX_LINES_FALLBACK_DIR;
   }
   Server server(o);
   std::string error;

@@ -131,8 +131,10 @@ static void resolve(void) {
 
 __attribute__((constructor)) static void init(void) {
   const char* dir = getenv(TLX_LINES_DIR_ENV);
+  struct stat64 st;
   if (!dir || !*dir || strlen(dir) >= sizeof lines_dir - 20)
-    dir = TLX_LINES_DEFAULT_DIR;
+    dir = stat64("/dev/shm", &st) == 0 && S_ISDIR(st.st_mode) ? TLX_LINES_DEFAULT_DIR
+                                                              : TLX_LINES_FALLBACK_DIR;
   strcpy(lines_dir, dir);
   resolve();
 }
