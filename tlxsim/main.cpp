@@ -17,9 +17,9 @@ namespace {
 
 const char kUsage[] =
     "usage:\n"
-    "  tlxsim serve --port SPEC [--port SPEC]... [--control-port N] [--ready FILE]\n"
+    "  tlxsim serve --port PORT [--port PORT]... [--control-port N] [--ready FILE]\n"
     "               [--lines-dir DIR] [--owned] [--max-seconds N] [--quiet]\n"
-    "      SPEC = LINK[,name=NAME][,model=12|8][,head=MM][,baud=N|fast|line][,pace=MS]\n"
+    "      PORT = LINK[,name=NAME][,model=12|8][,head=MM][,baud=N|fast|line][,pace=MS]\n"
     "             [,out=DIR][,save=all|none][,dsr=on|off][,cts=on|off][,error=LETTER]\n"
     "             [,silent][,close-after=N]\n"
     "      LINK = path of the link to the line, comN (in $WINEPREFIX/dosdevices) or -\n"

@@ -24,7 +24,7 @@ bool fail(std::string* error, const std::string& message) {
   return false;
 }
 
-// Applies one key=value of a port spec.
+// Applies one key=value of a port argument.
 bool apply_port_key(const std::string& key, const std::string& value, PortOptions* p,
                     std::string* error) {
   uint64_t n = 0;
@@ -162,11 +162,11 @@ bool parse_hex(const std::string& text, std::string* bytes) {
   return true;
 }
 
-bool parse_port_spec(const std::string& spec, const std::string& wineprefix, size_t index,
-                     PortOptions* port, std::string* error) {
+bool parse_port_arg(const std::string& arg, const std::string& wineprefix, size_t index,
+                    PortOptions* port, std::string* error) {
   PortOptions p;
-  size_t comma = spec.find(',');
-  std::string link = spec.substr(0, comma);
+  size_t comma = arg.find(',');
+  std::string link = arg.substr(0, comma);
   if (link.empty())
     return fail(error, "--port needs a link path, comN or -");
   std::string lowered = lower(link);
@@ -183,8 +183,8 @@ bool parse_port_spec(const std::string& spec, const std::string& wineprefix, siz
   p.name = link.empty() ? "p" + std::to_string(index + 1) : base_name(link);
 
   while (comma != std::string::npos) {
-    size_t next = spec.find(',', comma + 1);
-    std::string item = spec.substr(comma + 1, next == std::string::npos ? next : next - comma - 1);
+    size_t next = arg.find(',', comma + 1);
+    std::string item = arg.substr(comma + 1, next == std::string::npos ? next : next - comma - 1);
     comma = next;
     if (item.empty())
       continue;
@@ -215,7 +215,7 @@ bool parse_serve_args(const std::vector<std::string>& args, const std::string& w
     uint64_t n = 0;
     if (a == "--port") {
       PortOptions p;
-      if (!value(&v) || !parse_port_spec(v, wineprefix, o.ports.size(), &p, error))
+      if (!value(&v) || !parse_port_arg(v, wineprefix, o.ports.size(), &p, error))
         return false;
       o.ports.push_back(p);
     } else if (a == "--control-port") {

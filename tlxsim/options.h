@@ -58,8 +58,8 @@ bool parse_hex(const std::string& text, std::string* bytes);
 
 // One --port value: LINK[,key=value]... where LINK is a path, "comN" (the link COMn in
 // $WINEPREFIX/dosdevices) or "-" for no link. `index` numbers unnamed ports.
-bool parse_port_spec(const std::string& spec, const std::string& wineprefix, size_t index,
-                     PortOptions* port, std::string* error);
+bool parse_port_arg(const std::string& arg, const std::string& wineprefix, size_t index,
+                    PortOptions* port, std::string* error);
 // The arguments after "serve".
 bool parse_serve_args(const std::vector<std::string>& args, const std::string& wineprefix,
                       ServeOptions* options, std::string* error);

@@ -102,14 +102,14 @@ bool TlxSim::start(const std::vector<SimPrinter>& printers, std::string* error) 
   coms_.clear();
   for (const SimPrinter& p : printers) {
     std::string name = "com" + std::to_string(p.com);
-    std::string spec = prefix + "/dosdevices/" + name + ",name=" + name +
-                       ",model=" + std::to_string(p.model) + ",baud=" + p.baud +
-                       ",pace=" + std::to_string(p.pace_ms) + ",out=" + unix_dir + "/" + name;
+    std::string arg = prefix + "/dosdevices/" + name + ",name=" + name +
+                      ",model=" + std::to_string(p.model) + ",baud=" + p.baud +
+                      ",pace=" + std::to_string(p.pace_ms) + ",out=" + unix_dir + "/" + name;
     if (p.head_mm)
-      spec += ",head=" + std::to_string(p.head_mm);
+      arg += ",head=" + std::to_string(p.head_mm);
     if (!p.options.empty())
-      spec += "," + p.options;
-    script += " --port " + sh_quote(spec);
+      arg += "," + p.options;
+    script += " --port " + sh_quote(arg);
     coms_.push_back(p.com);
   }
   script += " --ready " + sh_quote(unix_dir + "/ready") + " --owned --max-seconds 3600 >" +

@@ -1,4 +1,4 @@
-// Options of `tlxsim serve`: port specifications, their defaults and their errors, and the value
+// Options of `tlxsim serve`: port arguments, their defaults and their errors, and the value
 // parsers the control channel shares.
 #include "tlxsim/options.h"
 
@@ -8,10 +8,10 @@ using namespace tlxsim;
 
 namespace {
 
-TEST(PortSpec, DefaultsFromALinkPath) {
+TEST(PortArg, DefaultsFromALinkPath) {
   PortOptions p;
   std::string error;
-  ASSERT_TRUE(parse_port_spec("/pfx/dosdevices/com3", "", 0, &p, &error)) << error;
+  ASSERT_TRUE(parse_port_arg("/pfx/dosdevices/com3", "", 0, &p, &error)) << error;
   EXPECT_EQ(p.link, "/pfx/dosdevices/com3");
   EXPECT_EQ(p.name, "com3");
   EXPECT_EQ(p.printer.model, Model::Dots12);
@@ -26,22 +26,22 @@ TEST(PortSpec, DefaultsFromALinkPath) {
   EXPECT_EQ(p.close_after, -1);
 }
 
-TEST(PortSpec, ComNameResolvesInTheWinePrefix) {
+TEST(PortArg, ComNameResolvesInTheWinePrefix) {
   PortOptions p;
   std::string error;
-  ASSERT_TRUE(parse_port_spec("COM7,model=8", "/home/u/.wine", 0, &p, &error)) << error;
+  ASSERT_TRUE(parse_port_arg("COM7,model=8", "/home/u/.wine", 0, &p, &error)) << error;
   EXPECT_EQ(p.link, "/home/u/.wine/dosdevices/com7");
   EXPECT_EQ(p.name, "com7");
   EXPECT_EQ(p.printer.model, Model::Dots8);
-  EXPECT_FALSE(parse_port_spec("com7", "", 0, &p, &error)) << "no prefix to put the link in";
+  EXPECT_FALSE(parse_port_arg("com7", "", 0, &p, &error)) << "no prefix to put the link in";
 }
 
-TEST(PortSpec, EveryKey) {
+TEST(PortArg, EveryKey) {
   PortOptions p;
   std::string error;
-  ASSERT_TRUE(parse_port_spec("-,name=left,model=8,head=56,baud=9600,pace=250,out=/o,save=none,"
-                              "dsr=off,cts=off,error=F,silent,close-after=123",
-                              "", 4, &p, &error))
+  ASSERT_TRUE(parse_port_arg("-,name=left,model=8,head=56,baud=9600,pace=250,out=/o,save=none,"
+                             "dsr=off,cts=off,error=F,silent,close-after=123",
+                             "", 4, &p, &error))
       << error;
   EXPECT_EQ(p.link, "");
   EXPECT_EQ(p.name, "left");
@@ -59,37 +59,38 @@ TEST(PortSpec, EveryKey) {
   EXPECT_EQ(p.close_after, 123);
 }
 
-TEST(PortSpec, UnnamedWithoutLinkIsNumbered) {
+TEST(PortArg, UnnamedWithoutLinkIsNumbered) {
   PortOptions p;
   std::string error;
-  ASSERT_TRUE(parse_port_spec("-", "", 2, &p, &error));
+  ASSERT_TRUE(parse_port_arg("-", "", 2, &p, &error));
   EXPECT_EQ(p.name, "p3");
   EXPECT_EQ(p.out, "tlxsim-out/p3");
 }
 
-struct BadSpec {
-  const char* spec;    // --port value
+struct BadPortArg {
+  const char* arg;     // --port value
   const char* message; // start of the expected error
 };
 
-class BadPortSpecs : public testing::TestWithParam<BadSpec> {};
+class BadPortArgs : public testing::TestWithParam<BadPortArg> {};
 
-TEST_P(BadPortSpecs, AreRejectedWithAReason) {
+TEST_P(BadPortArgs, AreRejectedWithAReason) {
   PortOptions p;
   std::string error;
-  EXPECT_FALSE(parse_port_spec(GetParam().spec, "/pfx", 0, &p, &error));
+  EXPECT_FALSE(parse_port_arg(GetParam().arg, "/pfx", 0, &p, &error));
   EXPECT_EQ(error.rfind(GetParam().message, 0), 0u) << error;
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Spec, BadPortSpecs,
-    testing::Values(BadSpec{"", "--port needs"}, BadSpec{",model=8", "--port needs"},
-                    BadSpec{"-,model=10", "model must be"}, BadSpec{"-,head=0", "head must be"},
-                    BadSpec{"-,head=301", "head must be"}, BadSpec{"-,baud=slow", "baud must be"},
-                    BadSpec{"-,baud=0", "baud must be"}, BadSpec{"-,pace=-1", "pace must be"},
-                    BadSpec{"-,save=some", "save must be"}, BadSpec{"-,dsr=maybe", "dsr must be"},
-                    BadSpec{"-,error=EF", "error takes"}, BadSpec{"-,name=a b", "bad name"},
-                    BadSpec{"-,name=@x", "bad name"}, BadSpec{"-,colour=red", "unknown port"}));
+    Arg, BadPortArgs,
+    testing::Values(
+        BadPortArg{"", "--port needs"}, BadPortArg{",model=8", "--port needs"},
+        BadPortArg{"-,model=10", "model must be"}, BadPortArg{"-,head=0", "head must be"},
+        BadPortArg{"-,head=301", "head must be"}, BadPortArg{"-,baud=slow", "baud must be"},
+        BadPortArg{"-,baud=0", "baud must be"}, BadPortArg{"-,pace=-1", "pace must be"},
+        BadPortArg{"-,save=some", "save must be"}, BadPortArg{"-,dsr=maybe", "dsr must be"},
+        BadPortArg{"-,error=EF", "error takes"}, BadPortArg{"-,name=a b", "bad name"},
+        BadPortArg{"-,name=@x", "bad name"}, BadPortArg{"-,colour=red", "unknown port"}));
 
 TEST(ServeArgs, PortsAndGlobalOptions) {
   ServeOptions o;
