@@ -40,8 +40,9 @@ SHORT FindChangedRegions(HBITMAP hbmPrevious, HBITMAP hbmCurrent, ChangedRegion*
   size = rowLength * current.bmHeight;
   if (size <= 0 || size > 0x7FFFFFFF)
     goto done;
-  previousBits = static_cast<uint8_t*>(calloc(static_cast<size_t>(size), 1));
-  currentBits = static_cast<uint8_t*>(calloc(static_cast<size_t>(size), 1));
+  // Not cleared: GetBitmapBits must fill them whole (checked below).
+  previousBits = static_cast<uint8_t*>(malloc(static_cast<size_t>(size)));
+  currentBits = static_cast<uint8_t*>(malloc(static_cast<size_t>(size)));
   if (previousBits == nullptr || currentBits == nullptr)
     goto done;
   if (GetBitmapBits(hbmPrevious, static_cast<LONG>(size), previousBits) != size ||

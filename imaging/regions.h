@@ -55,6 +55,14 @@ inline int32_t BlockRows(int32_t height) {
 double ChangedFraction(const uint8_t* map, int32_t stride, int32_t x, int32_t y, int32_t w,
                        int32_t h);
 
+// Whether sum / count, as ChangedFraction gives it, is below kGrowThreshold,
+// decided without dividing: exactly when 5 * sum < count (count >= 1, both far
+// below 2^50). The double 0.2 exceeds 1/5 by less than 2^-54, a share other
+// than 1/5 lies at least 1 / (5 * count) away from 1/5, and a correctly
+// rounded quotient of exactly 1/5 is the double 0.2 itself; so no share can
+// fall between the two tests.
+bool BelowGrowThreshold(int64_t sum, int64_t count);
+
 // 1 when one of the first count entries of list covers block (bx, by), else 0.
 int IsBlockCovered(const BlockRect* list, int32_t count, int32_t bx, int32_t by);
 

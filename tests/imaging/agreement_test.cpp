@@ -6,10 +6,12 @@
 #include <cstdlib>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "imaging/regions.h"
 #include "tests/imaging/bit_images.h"
 #include "tests/imaging/literal_regions.h"
+#include "tests/imaging/worked_examples.h"
 
 namespace {
 constexpr uint32_t kCases = 1600;
@@ -51,4 +53,43 @@ TEST(FastAndLiteral, AgreeOnGeneratedLabels) {
   EXPECT_GT(results[1], 100);
   EXPECT_GT(results[2], 100);
   EXPECT_EQ(8u, kinds.size());
+}
+
+TEST(FastAndLiteral, AgreeOnLabelsOfMoreThan65535Blocks) {
+  // 257 x 256 blocks: the summed-area table needs more than 16 bits.
+  struct Case {
+    const char* name;
+    std::vector<Pixel> changed; // pixels flipped in the new label
+  } cases[] = {
+      {"one dot", {{1000, 1000}}},
+      {"two fields that merge", {{31, 48}, {47, 60}, {2000, 2000}, {2010, 2040}}},
+      {"corners", {{0, 0}, {2055, 0}, {0, 2047}, {2055, 2047}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    BitImage previous = MakeBitImage(2056, 2048, 1, 0xFF);
+    BitImage current = previous;
+    for (const Pixel& p : c.changed)
+      FlipPixel(&current, p.x, p.y);
+    // A band of scattered changes, so that entries grow over many blocks.
+    for (int32_t k = 0; k < 3000; ++k)
+      FlipPixel(&current, (k * 7919) % 2056, 1200 + (k * 104729) % 400);
+    const BitmapBits a = ViewOf(previous);
+    const BitmapBits b = ViewOf(current);
+    ChangedRegion* fast = kUntouched;
+    ChangedRegion* literal = kUntouched;
+    const int16_t fastResult = FindChangedRegionsInBits(&a, &b, &fast);
+    const int16_t literalResult = LiteralFindChangedRegions(&a, &b, &literal);
+    ASSERT_EQ(literalResult, fastResult);
+    ASSERT_GT(fastResult, 0);
+    for (int16_t k = 0; k < fastResult; ++k) {
+      SCOPED_TRACE(k);
+      EXPECT_EQ(literal[k].x, fast[k].x);
+      EXPECT_EQ(literal[k].y, fast[k].y);
+      EXPECT_EQ(literal[k].width, fast[k].width);
+      EXPECT_EQ(literal[k].height, fast[k].height);
+    }
+    free(literal);
+    free(fast);
+  }
 }

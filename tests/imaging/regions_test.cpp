@@ -4,6 +4,7 @@
 // natively (sanitizers) and for Windows (x87 arithmetic under Wine).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -98,6 +99,31 @@ TEST(ChangedFraction, OneInFiveIsTheThresholdAndOneInSixIsBelow) {
   EXPECT_FALSE(ChangedFraction(tall.data(), 1, 0, 0, 1, 10) < kGrowThreshold);
 }
 
+TEST(BelowGrowThreshold, SameDecisionAsChangedFraction) {
+  // Every share of up to 200 blocks, through ChangedFraction itself.
+  std::vector<uint8_t> map(200);
+  for (int32_t count = 1; count <= 200; ++count) {
+    for (int32_t sum = 0; sum <= count; ++sum) {
+      std::fill(map.begin(), map.end(), 0);
+      std::fill(map.begin(), map.begin() + sum, 1);
+      const double fraction = ChangedFraction(map.data(), count, 0, 0, count, 1);
+      ASSERT_EQ(fraction < kGrowThreshold, BelowGrowThreshold(sum, count)) << sum << "/" << count;
+    }
+  }
+  // Both tests only turn once as the sum rises, so agreeing on both sides of
+  // the turn is agreeing everywhere: every rectangle of up to 3,000,000 blocks.
+  for (int64_t count = 1; count <= 3000000; ++count) {
+    for (int64_t sum = count / 5 - 1; sum <= count / 5 + 1; ++sum) {
+      if (sum < 0 || sum > count)
+        continue;
+      volatile double share = static_cast<double>(sum) / static_cast<double>(count);
+      const bool divided = share < kGrowThreshold;
+      if (divided != BelowGrowThreshold(sum, count))
+        FAIL() << sum << "/" << count;
+    }
+  }
+}
+
 TEST(IsBlockCovered, AnyOfTheFirstCountEntries) {
   const BlockRect list[] = {{2, 3, 2, 1}, {0, 0, 1, 1}, {5, 5, 3, 3}};
   struct Case {
@@ -154,6 +180,14 @@ TEST(SeedAndGrowRegions, EntriesAsGrown) {
     list.resize(static_cast<size_t>(count));
     EXPECT_EQ(describe(c.expected), describe(list));
   }
+}
+
+TEST(SeedAndGrowRegions, CountsBeyondSixteenBits) {
+  // 90000 changed blocks: counts in the summed-area table pass 65535.
+  const std::vector<uint8_t> map(300 * 300, 1);
+  std::vector<BlockRect> list(map.size());
+  ASSERT_EQ(1, SeedAndGrowRegions(map.data(), 300, 300, list.data()));
+  EXPECT_EQ(describe(std::vector<BlockRect>{{0, 0, 300, 300}}), describe({list[0]}));
 }
 
 TEST(MergeRegions, OnePassInItsOrder) {
