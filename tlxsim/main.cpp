@@ -22,7 +22,7 @@ const char kUsage[] =
     "      PORT = LINK[,name=NAME][,model=12|8][,head=MM][,baud=N|fast|line][,pace=MS]\n"
     "             [,out=DIR][,save=all|none][,dsr=on|off][,cts=on|off][,error=LETTER]\n"
     "             [,silent][,close-after=N]\n"
-    "      LINK = path of the link to the line, comN (in $WINEPREFIX/dosdevices) or -\n"
+    "      LINK = path of the link to the line, comN (the Wine prefix's COMn) or -\n"
     "  tlxsim render [--model 12|8] [--head MM] STREAM OUT.png\n"
     "See docs/tlxsim.md.\n";
 
@@ -119,7 +119,8 @@ int main(int argc, char** argv) {
       prefix = std::getenv("VELDRIN_WINEPREFIX");
     tlxsim::ServeOptions options;
     std::string error;
-    if (!tlxsim::parse_serve_args(args, prefix ? prefix : "", &options, &error)) {
+    if (!tlxsim::parse_serve_args(args, tlxsim::com_link_dir(prefix ? prefix : ""), &options,
+                                  &error)) {
       std::fprintf(stderr, "tlxsim: %s\n%s", error.c_str(), kUsage);
       return 2;
     }

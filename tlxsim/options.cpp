@@ -3,6 +3,7 @@
 
 #include <cctype>
 #include <limits>
+#include <sys/stat.h>
 
 namespace tlxsim {
 namespace {
@@ -162,7 +163,17 @@ bool parse_hex(const std::string& text, std::string* bytes) {
   return true;
 }
 
-bool parse_port_arg(const std::string& arg, const std::string& wineprefix, size_t index,
+std::string com_link_dir(const std::string& wineprefix) {
+  if (wineprefix.empty())
+    return std::string();
+  struct stat st;
+  std::string pinned = wineprefix + "/serial-ports";
+  if (stat(pinned.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+    return pinned;
+  return wineprefix + "/dosdevices";
+}
+
+bool parse_port_arg(const std::string& arg, const std::string& com_dir, size_t index,
                     PortOptions* port, std::string* error) {
   PortOptions p;
   size_t comma = arg.find(',');
@@ -175,9 +186,9 @@ bool parse_port_arg(const std::string& arg, const std::string& wineprefix, size_
     link.clear();
   } else if (lowered.size() > 3 && lowered.compare(0, 3, "com") == 0 &&
              parse_number(lowered.substr(3), 1, 256, &com)) {
-    if (wineprefix.empty())
+    if (com_dir.empty())
       return fail(error, link + ": WINEPREFIX is not set");
-    link = wineprefix + "/dosdevices/com" + std::to_string(com);
+    link = com_dir + "/com" + std::to_string(com);
   }
   p.link = link;
   p.name = link.empty() ? "p" + std::to_string(index + 1) : base_name(link);
@@ -200,7 +211,7 @@ bool parse_port_arg(const std::string& arg, const std::string& wineprefix, size_
   return true;
 }
 
-bool parse_serve_args(const std::vector<std::string>& args, const std::string& wineprefix,
+bool parse_serve_args(const std::vector<std::string>& args, const std::string& com_dir,
                       ServeOptions* options, std::string* error) {
   ServeOptions o;
   for (size_t i = 0; i < args.size(); ++i) {
@@ -215,7 +226,7 @@ bool parse_serve_args(const std::vector<std::string>& args, const std::string& w
     uint64_t n = 0;
     if (a == "--port") {
       PortOptions p;
-      if (!value(&v) || !parse_port_arg(v, wineprefix, o.ports.size(), &p, error))
+      if (!value(&v) || !parse_port_arg(v, com_dir, o.ports.size(), &p, error))
         return false;
       o.ports.push_back(p);
     } else if (a == "--control-port") {

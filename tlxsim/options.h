@@ -56,12 +56,16 @@ bool parse_number(const std::string& text, uint64_t min, uint64_t max, uint64_t*
 // Hexadecimal bytes, spaces allowed between them ("1B 4F 30").
 bool parse_hex(const std::string& text, std::string* bytes);
 
-// One --port value: LINK[,key=value]... where LINK is a path, "comN" (the link COMn in
-// $WINEPREFIX/dosdevices) or "-" for no link. `index` numbers unnamed ports.
-bool parse_port_arg(const std::string& arg, const std::string& wineprefix, size_t index,
+// One --port value: LINK[,key=value]... where LINK is a path, "comN" (the link comN in
+// `com_dir`) or "-" for no link. `index` numbers unnamed ports.
+bool parse_port_arg(const std::string& arg, const std::string& com_dir, size_t index,
                     PortOptions* port, std::string* error);
 // The arguments after "serve".
-bool parse_serve_args(const std::vector<std::string>& args, const std::string& wineprefix,
+bool parse_serve_args(const std::vector<std::string>& args, const std::string& com_dir,
                       ServeOptions* options, std::string* error);
+// Where a Wine prefix wants the link of port comN: its serial-ports folder when it has one (the
+// ports are pinned there, so that Wine's mount manager leaves them alone), else dosdevices.
+// "" for no prefix.
+std::string com_link_dir(const std::string& wineprefix);
 
 } // namespace tlxsim

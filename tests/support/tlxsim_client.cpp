@@ -98,13 +98,14 @@ bool TlxSim::start(const std::vector<SimPrinter>& printers, std::string* error) 
 
   // The preloaded modem-line library is for Wine, not for the simulator (a sanitizer build
   // refuses to start with a library loaded ahead of its runtime).
-  std::string script = "unset LD_PRELOAD\nexec " + sh_quote(binary) + " serve";
+  std::string script = "unset LD_PRELOAD\nexport WINEPREFIX=" + sh_quote(prefix) + "\nexec " +
+                       sh_quote(binary) + " serve";
   coms_.clear();
   for (const SimPrinter& p : printers) {
     std::string name = "com" + std::to_string(p.com);
-    std::string arg = prefix + "/dosdevices/" + name + ",name=" + name +
-                      ",model=" + std::to_string(p.model) + ",baud=" + p.baud +
-                      ",pace=" + std::to_string(p.pace_ms) + ",out=" + unix_dir + "/" + name;
+    std::string arg = name + ",name=" + name + ",model=" + std::to_string(p.model) +
+                      ",baud=" + p.baud + ",pace=" + std::to_string(p.pace_ms) +
+                      ",out=" + unix_dir + "/" + name;
     if (p.head_mm)
       arg += ",head=" + std::to_string(p.head_mm);
     if (!p.options.empty())

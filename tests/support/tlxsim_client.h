@@ -1,8 +1,9 @@
 // Starting and steering the printer simulator (tlxsim) from a Windows test program under Wine.
 //
 // A TlxSim runs one simulator process (the Unix program named by %TLXSIM%, started through
-// Z:\bin\sh) serving one or more printers, each on a COM port: the simulator links
-// %VELDRIN_WINEPREFIX%\dosdevices\comN to its pseudo-terminal, so \\.\COMn opens the printer.
+// Z:\bin\sh) serving one or more printers, each on a COM port: the simulator links the prefix's
+// comN (serial-ports/comN where tools/wine-run pins the ports, else dosdevices/comN) to its
+// pseudo-terminal, so \\.\COMn opens the printer.
 // Commands go over the simulator's control channel (docs/tlxsim.md lists them); the printers'
 // label PNGs and logs land in a temporary folder that is removed at stop(). The simulator exits
 // by itself when the test program goes away.

@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace tlxsim;
 
 namespace {
@@ -29,7 +33,7 @@ TEST(PortArg, DefaultsFromALinkPath) {
 TEST(PortArg, ComNameResolvesInTheWinePrefix) {
   PortOptions p;
   std::string error;
-  ASSERT_TRUE(parse_port_arg("COM7,model=8", "/home/u/.wine", 0, &p, &error)) << error;
+  ASSERT_TRUE(parse_port_arg("COM7,model=8", "/home/u/.wine/dosdevices", 0, &p, &error)) << error;
   EXPECT_EQ(p.link, "/home/u/.wine/dosdevices/com7");
   EXPECT_EQ(p.name, "com7");
   EXPECT_EQ(p.printer.model, Model::Dots8);
@@ -57,6 +61,17 @@ TEST(PortArg, EveryKey) {
   EXPECT_EQ(p.error, 'F');
   EXPECT_TRUE(p.silent);
   EXPECT_EQ(p.close_after, 123);
+}
+
+TEST(PortArg, ComLinksGoWhereThePrefixPinsItsPorts) {
+  char tmpl[] = "/tmp/tlxsim-prefix-XXXXXX";
+  std::string prefix = mkdtemp(tmpl);
+  EXPECT_EQ(com_link_dir(prefix), prefix + "/dosdevices");
+  ASSERT_EQ(mkdir((prefix + "/serial-ports").c_str(), 0755), 0);
+  EXPECT_EQ(com_link_dir(prefix), prefix + "/serial-ports");
+  EXPECT_EQ(com_link_dir(""), "");
+  rmdir((prefix + "/serial-ports").c_str());
+  rmdir(prefix.c_str());
 }
 
 TEST(PortArg, UnnamedWithoutLinkIsNumbered) {

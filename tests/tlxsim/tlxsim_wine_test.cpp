@@ -32,6 +32,16 @@ public:
                          FILE_FLAG_OVERLAPPED, nullptr);
     error = GetLastError();
     event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    // With the ports pinned in the prefix, Wine opens a COM port that has nothing behind it as a
+    // bare device on which every serial call fails: usable means GetCommState works too, which
+    // is how the driver's open finds out.
+    DCB dcb{};
+    dcb.DCBlength = sizeof dcb;
+    if (handle != INVALID_HANDLE_VALUE && !GetCommState(handle, &dcb)) {
+      error = GetLastError();
+      CloseHandle(handle);
+      handle = INVALID_HANDLE_VALUE;
+    }
     if (handle != INVALID_HANDLE_VALUE) {
       COMMTIMEOUTS t{MAXDWORD, 0, 0, 0, 5000}; // reads return at once with what has come
       SetCommTimeouts(handle, &t);
@@ -42,7 +52,7 @@ public:
       CloseHandle(handle);
     CloseHandle(event);
   }
-  bool open() const { return handle != INVALID_HANDLE_VALUE; }
+  bool open() const { return handle != INVALID_HANDLE_VALUE; } // opened and usable
 
   // WriteFile, waited for.
   bool write(const std::string& data) {
