@@ -115,15 +115,15 @@ private:
   void emit_skip();
   void end_image(bool complete);
 
-  DecoderSink& sink_;
-  bool follow_model_; // model was Unknown: follow ESC M
-  Model model_;       // current image-header layout
-  State state_ = State::Idle;
-  uint8_t letter_ = 0;     // command letter being collected
-  uint8_t field_[20] = {}; // field or header characters
-  uint8_t field_len_ = 0;
-  ImageArea image_; // image being received
-  Command skip_;    // skipped run being collected (skip_.skipped == 0: none)
+  DecoderSink& sink_;         // receives what is decoded
+  bool follow_model_;         // model was Unknown: follow ESC M
+  Model model_;               // current image-header layout
+  State state_ = State::Idle; // where in the stream the decoder is
+  uint8_t letter_ = 0;        // command letter being collected
+  uint8_t field_[20] = {};    // field or header characters
+  uint8_t field_len_ = 0;     // characters in field_
+  ImageArea image_;           // image being received
+  Command skip_;              // skipped run being collected (skip_.skipped == 0: none)
 };
 
 // The number a run of ASCII digits spells, or -1 if any character is not a digit.

@@ -77,10 +77,10 @@ private:
   void print_order();
   void send_reply(char letter, const char* digits);
 
-  PrinterConfig config_;
-  PrinterOutput& out_;
-  ImageMemory memory_;
-  Decoder decoder_;
+  PrinterConfig config_;        // model, head, limits
+  PrinterOutput& out_;          // log, replies, labels
+  ImageMemory memory_;          // what the next label prints
+  Decoder decoder_;             // the line's bytes to commands
   uint64_t now_ms_ = 0;         // time of the bytes being decoded
   uint32_t pace_ms_;            // time per label
   uint32_t quantity_ = 1;       // set by ESC P, used by ESC R

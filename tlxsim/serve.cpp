@@ -645,10 +645,10 @@ private:
            " log=" + std::to_string(log_base_ + log_.size());
   }
 
-  PortOptions opts_;
-  std::string lines_dir_;
-  bool echo_;
-  Printer printer_;
+  PortOptions opts_;            // as given on the command line
+  std::string lines_dir_;       // folder of the line-state files
+  bool echo_;                   // log lines to stdout too
+  Printer printer_;             // the printer behind the line
   LineRate rate_;               // drain rate
   bool dsr_, cts_;              // lines the printer drives
   int64_t close_after_;         // bytes until the line is cut; -1 never
@@ -672,8 +672,8 @@ private:
   std::deque<std::string> log_; // recent log lines
   uint64_t log_base_ = 0;       // index of log_.front()
   std::string log_path_;        // out/tlxsim.log
-  FILE* log_file_ = nullptr;
-  uint64_t log_file_bytes_ = 0;
+  FILE* log_file_ = nullptr;    // the log file while it is below its limit
+  uint64_t log_file_bytes_ = 0; // bytes written to it
 };
 
 // A connection on the control channel.
@@ -894,15 +894,15 @@ private:
     return port->execute(w, line, more);
   }
 
-  ServeOptions opts_;
-  std::vector<std::unique_ptr<SimPort>> ports_;
-  std::vector<Client> clients_;
-  int listen_ = -1;      // control channel
-  int signals_ = -1;     // SIGTERM/SIGINT/SIGHUP
-  int control_port_ = 0; // TCP port of the control channel
-  uint64_t started_ = 0; // time serving began
-  bool had_client_ = false;
-  bool quit_ = false;
+  ServeOptions opts_;                           // as given on the command line
+  std::vector<std::unique_ptr<SimPort>> ports_; // the printers, in --port order
+  std::vector<Client> clients_;                 // control connections
+  int listen_ = -1;                             // control channel
+  int signals_ = -1;                            // SIGTERM/SIGINT/SIGHUP
+  int control_port_ = 0;                        // TCP port of the control channel
+  uint64_t started_ = 0;                        // time serving began
+  bool had_client_ = false;                     // a control client has connected (--owned)
+  bool quit_ = false;                           // leave the loop
 };
 
 } // namespace

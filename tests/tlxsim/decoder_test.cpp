@@ -74,7 +74,7 @@ public:
   }
 
 private:
-  std::map<uint64_t, std::string> rows_;
+  std::map<uint64_t, std::string> rows_; // data of the current image, per row
 };
 
 std::vector<std::string> decode(const std::string& stream, Model model = Model::Dots12,

@@ -39,7 +39,7 @@ public:
   int control_port = 0;                                  // TCP port of the control channel
 
 private:
-  int sock_ = -1;
+  int sock_ = -1;       // control connection
   std::string pending_; // bytes read past the last reply line
   std::string read_line();
 };
@@ -56,7 +56,7 @@ public:
   std::string read_bytes(size_t n, int timeout_ms);
 
 private:
-  int fd_ = -1;
+  int fd_ = -1; // the pty slave
 };
 
 } // namespace tlxsim_test
