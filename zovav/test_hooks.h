@@ -16,6 +16,10 @@ struct ZoVavTestHooks {
   void(WINAPI* FailTmpBuf)(BOOL bFail);
   // Number of LoadDialogItemsExFnV calls so far.
   int(WINAPI* DialogItemCalls)(void);
+  // The last LoadDialogItemsExFnV call: its window, and its template and
+  // driver names copied into the buffers (either may be null).
+  HWND(WINAPI* LastDialogItems)
+  (char* pszTemplate, int nTemplateChars, char* pszDriverName, int nDriverChars);
 };
 
 // Resolves the hooks from the ZoVav.dll loaded in this process; false when it
@@ -35,8 +39,10 @@ inline bool LoadZoVavTestHooks(ZoVavTestHooks* hooks) {
       reinterpret_cast<int(WINAPI*)(void)>(get("ZoVavTestOutstandingBuffers"));
   hooks->FailTmpBuf = reinterpret_cast<void(WINAPI*)(BOOL)>(get("ZoVavTestFailTmpBuf"));
   hooks->DialogItemCalls = reinterpret_cast<int(WINAPI*)(void)>(get("ZoVavTestDialogItemCalls"));
+  hooks->LastDialogItems =
+      reinterpret_cast<HWND(WINAPI*)(char*, int, char*, int)>(get("ZoVavTestLastDialogItems"));
   return hooks->RegisteredModule && hooks->RegistrationCount && hooks->OutstandingBuffers &&
-         hooks->FailTmpBuf && hooks->DialogItemCalls;
+         hooks->FailTmpBuf && hooks->DialogItemCalls && hooks->LastDialogItems;
 }
 
 // The stand-in's own definitions of the hooks (exported by ZoVav.def).
@@ -46,4 +52,6 @@ int WINAPI ZoVavTestRegistrationCount(void);
 int WINAPI ZoVavTestOutstandingBuffers(void);
 void WINAPI ZoVavTestFailTmpBuf(BOOL bFail);
 int WINAPI ZoVavTestDialogItemCalls(void);
+HWND WINAPI ZoVavTestLastDialogItems(char* pszTemplate, int nTemplateChars, char* pszDriverName,
+                                     int nDriverChars);
 }
