@@ -21,7 +21,7 @@ const char kUsage[] =
     "               [--lines-dir DIR] [--owned] [--max-seconds N] [--quiet]\n"
     "      PORT = LINK[,name=NAME][,model=12|8][,head=MM][,baud=N|fast|line][,pace=MS]\n"
     "             [,out=DIR][,save=all|none][,dsr=on|off][,cts=on|off][,error=LETTER]\n"
-    "             [,silent][,close-after=N]\n"
+    "             [,silent][,close-after=N][,capture=on]\n"
     "      LINK = path of the link to the line, comN (the Wine prefix's COMn) or -\n"
     "  tlxsim render [--model 12|8] [--head MM] STREAM OUT.png\n"
     "See docs/tlxsim.md.\n";

@@ -69,6 +69,9 @@ bool apply_port_key(const std::string& key, const std::string& value, PortOption
       return fail(error, "error takes one letter");
     p->error = value[0];
     p->error_count = std::numeric_limits<uint32_t>::max();
+  } else if (key == "capture") {
+    if (!parse_switch(value, &p->capture))
+      return fail(error, "capture must be on or off");
   } else if (key == "close-after") {
     if (!parse_number(value, 0, uint64_t(1) << 40, &n))
       return fail(error, "close-after takes a byte count");

@@ -34,6 +34,7 @@ struct PortOptions {
   uint32_t error_count = 0; // how many print orders get the error (UINT32_MAX: all)
   bool silent = false;      // print, but send no reply frames
   int64_t close_after = -1; // cut the line after this many bytes (-1: never)
+  bool capture = false;     // keep every byte taken off the line in <out>/received.bin
 };
 
 struct ServeOptions {

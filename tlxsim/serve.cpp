@@ -178,6 +178,8 @@ public:
       *error = log_path_ + ": " + std::strerror(errno);
       return false;
     }
+    if (opts_.capture && !open_capture(error))
+      return false;
     return open_line(error);
   }
 
@@ -253,6 +255,30 @@ public:
       std::fclose(log_file_);
       log_file_ = nullptr;
     }
+    if (capture_file_) {
+      std::fclose(capture_file_);
+      capture_file_ = nullptr;
+    }
+  }
+
+  // The raw capture of everything taken off the line, started afresh.
+  bool open_capture(std::string* error) {
+    const std::string path = opts_.out + "/received.bin";
+    if (capture_file_)
+      std::fclose(capture_file_);
+    capture_file_ = std::fopen(path.c_str(), "wb");
+    capture_bytes_ = 0;
+    if (!capture_file_ && error)
+      *error = path + ": " + std::strerror(errno);
+    return capture_file_ != nullptr;
+  }
+
+  void capture(const uint8_t* data, size_t n) {
+    if (!capture_file_ || capture_bytes_ + n > kCaptureMax)
+      return;
+    std::fwrite(data, 1, n, capture_file_);
+    std::fflush(capture_file_);
+    capture_bytes_ += n;
   }
 
   void on_input(uint64_t now) {
@@ -425,6 +451,8 @@ public:
       log_.clear();
       log_base_ = 0;
       file_line("reset");
+      if (capture_file_ && !open_capture(nullptr))
+        return "err capture file";
       return "ok";
     }
     if (verb == "snapshot" && argc >= 1) {
@@ -572,6 +600,7 @@ private:
         close_after_ -= int64_t(n);
       last_rx_ = now;
       idle_flushed_ = false;
+      capture(data, n);
       printer_.receive(data, n, now / 1000);
     }
     if (cut) {
@@ -645,35 +674,38 @@ private:
            " log=" + std::to_string(log_base_ + log_.size());
   }
 
-  PortOptions opts_;            // as given on the command line
-  std::string lines_dir_;       // folder of the line-state files
-  bool echo_;                   // log lines to stdout too
-  Printer printer_;             // the printer behind the line
-  LineRate rate_;               // drain rate
-  bool dsr_, cts_;              // lines the printer drives
-  int64_t close_after_;         // bytes until the line is cut; -1 never
-  int master_ = -1;             // pty master: the printer's end of the line
-  int slave_ = -1;              // our own hold on the slave
-  unsigned pts_number_ = 0;     // N of /dev/pts/N
-  std::string pts_path_;        // /dev/pts/N
-  std::string lines_path_;      // line-state file
-  tlx_lines* lines_ = nullptr;  // mapped line state
-  uint32_t drained_mark_ = 0;   // bytes drained on this line (published to the host side)
-  std::vector<uint8_t> queue_;  // bytes read but not yet drained, from head_
-  size_t head_ = 0;             // first undrained byte in queue_
-  double credit_ = 0;           // bytes the line rate allows but not yet taken
-  uint64_t drain_clock_ = 0;    // time credit_ was last brought up to date
-  uint64_t last_rx_ = 0;        // time of the last drained byte
-  bool idle_flushed_ = true;    // the decoder has been told the line is quiet
-  uint64_t received_ = 0;       // bytes over the line since the last reset
-  uint32_t logged_out_ = 0;     // DTR/RTS as last logged
-  uint32_t seen_settings_ = 0;  // settings_seq last looked at
-  std::string logged_settings_; // line settings as last logged
-  std::deque<std::string> log_; // recent log lines
-  uint64_t log_base_ = 0;       // index of log_.front()
-  std::string log_path_;        // out/tlxsim.log
-  FILE* log_file_ = nullptr;    // the log file while it is below its limit
-  uint64_t log_file_bytes_ = 0; // bytes written to it
+  PortOptions opts_;             // as given on the command line
+  std::string lines_dir_;        // folder of the line-state files
+  bool echo_;                    // log lines to stdout too
+  Printer printer_;              // the printer behind the line
+  LineRate rate_;                // drain rate
+  bool dsr_, cts_;               // lines the printer drives
+  int64_t close_after_;          // bytes until the line is cut; -1 never
+  int master_ = -1;              // pty master: the printer's end of the line
+  int slave_ = -1;               // our own hold on the slave
+  unsigned pts_number_ = 0;      // N of /dev/pts/N
+  std::string pts_path_;         // /dev/pts/N
+  std::string lines_path_;       // line-state file
+  tlx_lines* lines_ = nullptr;   // mapped line state
+  uint32_t drained_mark_ = 0;    // bytes drained on this line (published to the host side)
+  std::vector<uint8_t> queue_;   // bytes read but not yet drained, from head_
+  size_t head_ = 0;              // first undrained byte in queue_
+  double credit_ = 0;            // bytes the line rate allows but not yet taken
+  uint64_t drain_clock_ = 0;     // time credit_ was last brought up to date
+  uint64_t last_rx_ = 0;         // time of the last drained byte
+  bool idle_flushed_ = true;     // the decoder has been told the line is quiet
+  uint64_t received_ = 0;        // bytes over the line since the last reset
+  uint32_t logged_out_ = 0;      // DTR/RTS as last logged
+  uint32_t seen_settings_ = 0;   // settings_seq last looked at
+  std::string logged_settings_;  // line settings as last logged
+  std::deque<std::string> log_;  // recent log lines
+  uint64_t log_base_ = 0;        // index of log_.front()
+  std::string log_path_;         // out/tlxsim.log
+  FILE* log_file_ = nullptr;     // the log file while it is below its limit
+  FILE* capture_file_ = nullptr; // received.bin, when capturing
+  uint64_t capture_bytes_ = 0;   // bytes in it
+  static constexpr uint64_t kCaptureMax = uint64_t(256) << 20; // the capture stops growing here
+  uint64_t log_file_bytes_ = 0;                                // bytes written to it
 };
 
 // A connection on the control channel.

@@ -496,6 +496,12 @@ static int claim_port(int fd) {
   return fd;
 }
 
+/* Every open gets O_NOCTTY. The wineserver opens serial devices itself, without it, and is a
+ * session leader with no terminal: the first pty it opened would become its controlling
+ * terminal, and the SIGHUP that follows when the simulator closes the line makes it dump all its
+ * objects to the console. O_NOCTTY changes nothing for files that are not terminals. */
+#define OPEN_FLAGS(flags) ((flags) | O_NOCTTY)
+
 static mode_t open_mode(int flags, va_list ap) {
   return (flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE ? (mode_t)va_arg(ap, unsigned) : 0;
 }
@@ -505,8 +511,8 @@ EXPORT int open(const char* path, int flags, ...) {
   va_start(ap, flags);
   mode_t mode = open_mode(flags, ap);
   va_end(ap);
-  int fd = real_open ? real_open(path, flags, mode)
-                     : (int)syscall(SYS_openat, AT_FDCWD, path, flags, mode);
+  int fd = real_open ? real_open(path, OPEN_FLAGS(flags), mode)
+                     : (int)syscall(SYS_openat, AT_FDCWD, path, OPEN_FLAGS(flags), mode);
   return claim_port(fd);
 }
 
@@ -515,8 +521,9 @@ EXPORT int open64(const char* path, int flags, ...) {
   va_start(ap, flags);
   mode_t mode = open_mode(flags, ap);
   va_end(ap);
-  int fd = real_open64 ? real_open64(path, flags, mode)
-                       : (int)syscall(SYS_openat, AT_FDCWD, path, flags | O_LARGEFILE, mode);
+  int fd = real_open64
+               ? real_open64(path, OPEN_FLAGS(flags), mode)
+               : (int)syscall(SYS_openat, AT_FDCWD, path, OPEN_FLAGS(flags) | O_LARGEFILE, mode);
   return claim_port(fd);
 }
 
@@ -525,8 +532,8 @@ EXPORT int openat(int dir, const char* path, int flags, ...) {
   va_start(ap, flags);
   mode_t mode = open_mode(flags, ap);
   va_end(ap);
-  int fd = real_openat ? real_openat(dir, path, flags, mode)
-                       : (int)syscall(SYS_openat, dir, path, flags, mode);
+  int fd = real_openat ? real_openat(dir, path, OPEN_FLAGS(flags), mode)
+                       : (int)syscall(SYS_openat, dir, path, OPEN_FLAGS(flags), mode);
   return claim_port(fd);
 }
 
@@ -535,7 +542,8 @@ EXPORT int openat64(int dir, const char* path, int flags, ...) {
   va_start(ap, flags);
   mode_t mode = open_mode(flags, ap);
   va_end(ap);
-  int fd = real_openat64 ? real_openat64(dir, path, flags, mode)
-                         : (int)syscall(SYS_openat, dir, path, flags | O_LARGEFILE, mode);
+  int fd = real_openat64
+               ? real_openat64(dir, path, OPEN_FLAGS(flags), mode)
+               : (int)syscall(SYS_openat, dir, path, OPEN_FLAGS(flags) | O_LARGEFILE, mode);
   return claim_port(fd);
 }
