@@ -40,13 +40,20 @@ double ratio(int64_t sum, int64_t count) {
 }
 
 // The block comparison gathers the differences of a block row's pixel rows
-// (the OR of their XOR) over a piece of a row at a time, then scans the piece
-// once for the blocks it touches.
-constexpr size_t kPieceWords = 32; // 256 bytes of a row
+// (the OR of their XOR) over a piece of a row at a time, in machine words,
+// then scans the piece once for the blocks it touches.
+using Word = uintptr_t;
+constexpr size_t kWordBytes = sizeof(Word);
+constexpr size_t kPieceBytes = 256;
 
-// 8 bytes from p, or the first `bytes` of them with the rest zero.
-uint64_t load_word(const uint8_t* p, size_t bytes) {
-  uint64_t word = 0;
+// A word from p, or its first `bytes` bytes with the rest zero.
+Word load_word(const uint8_t* p) {
+  Word word;
+  memcpy(&word, p, kWordBytes);
+  return word;
+}
+Word load_partial_word(const uint8_t* p, size_t bytes) {
+  Word word = 0;
   memcpy(&word, p, bytes);
   return word;
 }
@@ -239,14 +246,14 @@ int32_t MarkChangedBlocks(const BitmapBits* previous, const BitmapBits* current,
       current->nWidth % kBlockSize != 0 ? rowLength : static_cast<size_t>(nBlkX) * columnBytes;
   const size_t lastColumn = static_cast<size_t>(nBlkX) - 1;
   int32_t changed = 0;
-  uint64_t diff[kPieceWords];
+  Word diff[kPieceBytes / kWordBytes];
   for (int32_t by = 0; by < nBlkY; ++by) {
     uint8_t* mapRow = map + static_cast<size_t>(by) * nBlkX;
     const int32_t endRow = min32(by * kBlockSize + kBlockSize, current->nHeight);
-    for (size_t start = 0; start < rowSpan; start += sizeof(diff)) {
-      const size_t length = rowSpan - start < sizeof(diff) ? rowSpan - start : sizeof(diff);
-      const size_t fullWords = length / 8;
-      const size_t tail = length % 8;
+    for (size_t start = 0; start < rowSpan; start += kPieceBytes) {
+      const size_t length = rowSpan - start < kPieceBytes ? rowSpan - start : kPieceBytes;
+      const size_t fullWords = length / kWordBytes;
+      const size_t tail = length % kWordBytes;
       bool differs = false;
       memset(diff, 0, sizeof(diff));
       for (int32_t r = by * kBlockSize; r < endRow; ++r) {
@@ -256,22 +263,23 @@ int32_t MarkChangedBlocks(const BitmapBits* previous, const BitmapBits* current,
           continue;
         differs = true;
         for (size_t w = 0; w < fullWords; ++w)
-          diff[w] |= load_word(a + w * 8, 8) ^ load_word(b + w * 8, 8);
+          diff[w] |= load_word(a + w * kWordBytes) ^ load_word(b + w * kWordBytes);
         if (tail != 0)
-          diff[fullWords] |=
-              load_word(a + fullWords * 8, tail) ^ load_word(b + fullWords * 8, tail);
+          diff[fullWords] |= load_partial_word(a + fullWords * kWordBytes, tail) ^
+                             load_partial_word(b + fullWords * kWordBytes, tail);
       }
       if (!differs)
         continue;
-      for (size_t w = 0; w * 8 < length; ++w) {
+      for (size_t w = 0; w * kWordBytes < length; ++w) {
         if (diff[w] == 0)
           continue;
-        uint8_t bytes[8];
-        memcpy(bytes, &diff[w], 8);
-        for (size_t k = 0; k < 8; ++k) {
+        uint8_t bytes[kWordBytes];
+        memcpy(bytes, &diff[w], kWordBytes);
+        for (size_t k = 0; k < kWordBytes; ++k) {
           if (bytes[k] == 0)
             continue;
-          size_t bx = (start + w * 8 + k) / columnBytes;
+          const size_t pos = start + w * kWordBytes + k;
+          size_t bx = columnBytes == 1 ? pos : pos / columnBytes; // no division for 1 bit
           if (bx > lastColumn)
             bx = lastColumn; // padding of a partial last column
           if (mapRow[bx] == 0) {
