@@ -13,7 +13,7 @@
 #include "imaging/changed_regions.h"
 #include "tests/imaging/bit_images.h"
 #include "tests/imaging/gdi_bitmaps.h"
-#include "tests/imaging/gdi_hooks.h"
+#include "support/gdi_hooks.h"
 #include "tests/imaging/literal_regions.h"
 #include "tests/imaging/worked_examples.h"
 

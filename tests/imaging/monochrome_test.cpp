@@ -9,7 +9,7 @@
 
 #include "imaging/monochrome.h"
 #include "tests/imaging/gdi_bitmaps.h"
-#include "tests/imaging/gdi_hooks.h"
+#include "support/gdi_hooks.h"
 
 namespace {
 constexpr int kWidth = 37;  // not a multiple of 8, 16 or 32

@@ -1,5 +1,5 @@
 // Import-table hooks over the calls the imaging code makes.
-#include "tests/imaging/gdi_hooks.h"
+#include "support/gdi_hooks.h"
 
 #include <cstring>
 
@@ -197,8 +197,8 @@ const HookEntry kHooks[] = {
 
 // Points every import entry of the program that holds `original` at
 // `replacement`; false when there is none.
-bool patch_imports(void* original, void* replacement) {
-  auto* base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
+bool patch_imports(HMODULE module, void* original, void* replacement) {
+  auto* base = reinterpret_cast<BYTE*>(module);
   const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
   const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
   const IMAGE_DATA_DIRECTORY& imports =
@@ -229,10 +229,23 @@ bool InstallHooks() {
   for (const HookEntry& h : kHooks) {
     void* original = reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA(h.module), h.name));
     g_state.real[h.call] = original;
-    if (original == nullptr || !patch_imports(original, h.hook))
+    if (original == nullptr || !patch_imports(GetModuleHandleA(nullptr), original, h.hook))
       installed = -1;
   }
   return installed > 0;
+}
+
+bool InstallHooksIn(HMODULE module) {
+  bool any = false;
+  for (const HookEntry& h : kHooks) {
+    void* original = reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA(h.module), h.name));
+    if (original == nullptr)
+      continue;
+    if (g_state.real[h.call] == nullptr)
+      g_state.real[h.call] = original;
+    any = patch_imports(module, original, h.hook) || any;
+  }
+  return any;
 }
 
 void StartRecording(HookedCall fail, int failAt) {

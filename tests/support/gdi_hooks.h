@@ -1,7 +1,7 @@
-// Watches the GDI, USER and global-memory calls of this test program, and can
-// make one of them fail. The entries of the program's import address table
-// are replaced, and the imaging code is linked into the program, so every
-// call it makes passes through here. Wine's GetGuiResources answers 0 for
+// Watches the GDI, USER and global-memory calls of this test program (or of a
+// DLL it loaded, such as VELDRIN.dll), and can make one of them fail. The
+// entries of the module's import address table are replaced, so every call
+// the module makes passes through here. Wine's GetGuiResources answers 0 for
 // every process, so GDI objects cannot be counted from outside; instead every
 // handle made is noted with its release, and checked dead afterwards.
 #pragma once
@@ -47,9 +47,13 @@ struct CallLedger {
   std::vector<HookedCall> order;    // every call, in order
 };
 
-// Replaces the import entries; false when one of the functions is not
-// imported by the program.
+// Replaces the import entries of the program; false when one of the
+// functions is not imported by it.
 bool InstallHooks();
+
+// Replaces the import entries of a loaded module for every watched function
+// it imports; false when it imports none of them.
+bool InstallHooksIn(HMODULE module);
 
 // Starts a new ledger. fail/failAt: the failAt-th call (from 1) of `fail`
 // fails without reaching the system; failAt 0 fails nothing.
