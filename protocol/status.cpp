@@ -70,24 +70,19 @@ int ParsePrinterReply(uint8_t slot) {
   if (slot >= kSlotCount || g_slots[slot].pRecvBuf == nullptr)
     return -1;
   PrinterSlot& s = g_slots[slot];
-  // Room past the 100 bytes so a frame that starts near the end reads zeros.
-  char local[kRecvBufferSize + 8] = {};
   const DWORD received = s.dwReceived < kRecvBufferSize ? s.dwReceived : kRecvBufferSize;
-  memcpy(local, s.pRecvBuf, received);
-  size_t i = 0;
-  if (!FindLastReplyFrame(reinterpret_cast<const uint8_t*>(local), received, &i))
-    return received < 7 ? -2 : -1;
-
-  OutputDebugStringEx("Received Data:----%s\r\n", local);
-  const uint8_t letter = static_cast<uint8_t>(local[i + 1]);
-  s.nErrorCode = ReplyLetterCode(letter);
-  if (letter == 'O') {
-    memcpy(s.achRemaining, local + i + 2, 4);
-    // 9999 is not a count the printer can mean; it is taken as nothing left.
-    if (RemainingCountValue(s.achRemaining) == 9999)
-      memcpy(s.achRemaining, "0000", 4);
-  }
-  return s.nErrorCode == kErrNone ? 0 : -1;
+  uint32_t code = s.nErrorCode;
+  const ReplyScan scan = ScanReply(s.pRecvBuf, received, s.achRemaining, &code);
+  if (scan == kReplyIncomplete)
+    return -2;
+  if (scan == kReplyUnusable)
+    return -1;
+  // The received bytes as text, up to their first zero byte.
+  char text[kRecvBufferSize + 1] = {};
+  memcpy(text, s.pRecvBuf, received);
+  OutputDebugStringEx("Received Data:----%s\r\n", text);
+  s.nErrorCode = code;
+  return code == kErrNone ? 0 : -1;
 }
 
 DWORD WINAPI KtPrIsPrintReady(DWORD slotIndex, DWORD) {

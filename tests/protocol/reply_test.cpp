@@ -89,3 +89,43 @@ TEST(ReplyFrames, RemainingCountDigits) {
     EXPECT_EQ(c.value, RemainingCountValue(c.digits.data()));
   }
 }
+
+TEST(ReplyFrames, ScanTakesTheLastFrameOfTheWindow) {
+  struct Case {
+    std::string bytes;
+    ReplyScan scan;
+    std::string remaining; // "~~~~" when untouched
+    uint32_t code;         // 77 when untouched
+  } cases[] = {
+      {"\x1BO0012\r", kReplyCount, "0012", 0},
+      {"\x1BO9999\r", kReplyCount, "0000", 0},
+      {"\x1BO0\r", kReplyIncomplete, "~~~~", 77},
+      {"\x1BO\r", kReplyCount, std::string("\r\0\0\0", 4), 0},
+      {"\x1B"
+       "F\r",
+       kReplyErrorLetter, "~~~~", 60811},
+      {"\x1B"
+       "E\r\x1BO0003\r",
+       kReplyCount, "0003", 0},
+      {"\x1BO0003\r\x1B"
+       "E\r",
+       kReplyErrorLetter, "~~~~", 60810},
+      {"\x1BO0", kReplyIncomplete, "~~~~", 77},
+      {"abcdef", kReplyIncomplete, "~~~~", 77},
+      {"abcdefg", kReplyUnusable, "~~~~", 77},
+      // Only the first 100 bytes count: a frame beyond them is not seen.
+      {std::string(120, 'x') + "\x1BO0001\r", kReplyUnusable, "~~~~", 77},
+      // A frame whose digits would lie past the 100 bytes reads zeros there.
+      {std::string(97, 'x') + "\x1BO\r", kReplyCount, std::string("\r\0\0\0", 4), 0},
+      {std::string(95, 'x') + "\x1BO12", kReplyUnusable, "~~~~", 77},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.bytes));
+    char remaining[4] = {'~', '~', '~', '~'};
+    uint32_t code = 77;
+    EXPECT_EQ(c.scan, ScanReply(reinterpret_cast<const uint8_t*>(c.bytes.data()), c.bytes.size(),
+                                remaining, &code));
+    EXPECT_EQ(c.remaining, std::string(remaining, 4));
+    EXPECT_EQ(c.code, code);
+  }
+}
