@@ -13,6 +13,8 @@ int CmdWait(const DriverApi& api, int argc, char** argv);
 int CmdPosDb(const DriverApi& api, int argc, char** argv);
 int CmdDiff(const DriverApi& api, int argc, char** argv);
 int CmdPrint(const DriverApi& api, int argc, char** argv);
+int CmdSetup(const DriverApi& api, int argc, char** argv);
+int CmdCondDlg(const DriverApi& api, int argc, char** argv);
 
 // Parses a printer number argument (1..8, but any number is passed on, as a
 // host might); false on a non-number.

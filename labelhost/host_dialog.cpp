@@ -60,7 +60,7 @@ std::vector<WORD> BuildHostDialogTemplate() {
     t.push_back(v);
   t.push_back(0); // no menu
   t.push_back(0); // standard class
-  put_text(t, "Print condition");
+  put_text(t, kHostDialogCaption);
   t.push_back(8);
   put_text(t, "MS Sans Serif");
   // Four columns of controls, 14 dialog units apart.

@@ -20,6 +20,9 @@ struct HostControl {
 extern const HostControl kHostControls[];
 extern const int kHostControlCount;
 
+// The stand-in dialog's caption.
+inline constexpr char kHostDialogCaption[] = "Print condition";
+
 // The in-memory DLGTEMPLATE (DWORD-aligned words).
 std::vector<WORD> BuildHostDialogTemplate();
 

@@ -37,6 +37,14 @@ const Command kCommands[] = {
      "        [--image FILE] [--file OUT] [--format NAME] [--product NAME] [--extra TEXT]...\n"
      "        [--no-wait]",
      "print a run of labels as the host does (drawn labels with a counter, or --image)", CmdPrint},
+    {"setup",
+     "N [--width 0.1MM] [--length 0.1MM] [--start MM] [--density D] [--no-format]\n"
+     "        [--format NAME] [--product NAME] [--screenshot FILE.png]",
+     "printer N's settings dialog (KtPrPrinterSetup) for a sample label; --screenshot saves a\n"
+     "      picture of it and cancels", CmdSetup},
+    {"conddlg", "N [--inactive] [--report] [--screenshot FILE.png]",
+     "the host's print-condition dialog adjusted by the driver (KtPrCondDlgCB); --report\n"
+     "      prints its controls and cancels", CmdCondDlg},
 };
 
 const Command* find_command(const char* name) {
