@@ -1,5 +1,5 @@
 // Capability queries: driver spec, printer spec, print data, print notify.
-// The spec queries follow the host's size handshake: a null record asks for
+// The two spec records follow the host's size handshake: a null record asks for
 // the size to provide, a record smaller than the fixed size is refused
 // untouched.
 #include <cstring>
