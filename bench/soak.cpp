@@ -1,0 +1,154 @@
+// Soak: a long run of incremental labels with a changing counter on one
+// printer at a fast line rate, through the real VELDRIN.dll, measuring what
+// the host process holds before and after: kernel handles, the GDI objects
+// and global memory blocks the driver made and did not release (its calls
+// are watched through its import table, since Wine's GetGuiResources counts
+// nothing), and the process's private memory. The last label printed must
+// equal its source dot for dot. Run by tools/soak; prints its figures.
+#include <windows.h>
+#include <psapi.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "labelhost/driver_api.h"
+#include "support/gdi_hooks.h"
+#include "support/host_environment.h"
+#include "support/png_image.h"
+#include "support/tlxsim_client.h"
+#include "tests/job/label_maker.h"
+
+namespace {
+constexpr int kCom = 17;
+constexpr DWORD kPrinter = 2;
+
+struct Holdings {
+  DWORD handles;       // kernel handles of the process
+  size_t privateKiB;   // private bytes
+  size_t workingKiB;   // working set
+};
+
+Holdings holdings() {
+  Holdings h{};
+  GetProcessHandleCount(GetCurrentProcess(), &h.handles);
+  PROCESS_MEMORY_COUNTERS_EX pmc{};
+  pmc.cb = sizeof(pmc);
+  GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&pmc),
+                       sizeof(pmc));
+  h.privateKiB = pmc.PrivateUsage / 1024;
+  h.workingKiB = pmc.WorkingSetSize / 1024;
+  return h;
+}
+
+bool finished(const DriverApi& api) {
+  LONG remaining = -1;
+  for (int i = 0; i < 400; ++i) {
+    const LONG r = api.IsPrintFinished(kPrinter, &remaining, 0, 0);
+    if (r == 1)
+      return true;
+    if (r == -1)
+      return false;
+  }
+  return false;
+}
+} // namespace
+
+int main(int argc, char** argv) {
+  const int labels = argc > 1 ? atoi(argv[1]) : 1000;
+  DriverApi api;
+  if (!LoadDriver(nullptr, &api) || !InstallHooksIn(api.hModule)) {
+    printf("cannot load and watch VELDRIN.dll\n");
+    return 1;
+  }
+  veldrin_test::HostEnvironment host;
+  host.write_ini("[VELDRIN Info]\r\n" +
+                 veldrin_test::HostEnvironment::printer_keys(kPrinter, kCom, 57600, 56));
+  veldrin_test::TlxSim sim;
+  std::string error;
+  if (!sim.start({.com = kCom, .model = 12, .pace_ms = 1, .options = "save=none"}, &error)) {
+    printf("simulator: %s\n", error.c_str());
+    return 1;
+  }
+
+  FormatInfo format{};
+  format.wLabelWidth = 500;
+  format.wLabelLength = 300;
+  ConditionInfo condition{};
+  condition.nContrast = 5;
+  memcpy(condition.achStartPos, "000", 3);
+  PrintData data{};
+  data.wTypeCode = 261;
+  api.GetPrintData(kPrinter, &data);
+  WORD extraCount = 0;
+  PrintJobInfo job{};
+  job.pFormat = &format;
+  job.pCondition = &condition;
+  job.pPrintData = &data;
+  job.bIncremental = 1;
+  job.pExtraCount = &extraCount;
+
+  if (api.InitPrinter(kPrinter, 0) != 0 || !api.IsPrintReady(kPrinter - 1, 0)) {
+    printf("the printer is not ready\n");
+    return 1;
+  }
+  // The first label opens the port and makes the kept bitmap: measure after it.
+  TestLabel label = MakeTestLabel(600, 360, 7, 0);
+  HBITMAP bitmap = LabelBitmap(label);
+  if (api.StartPrint(kPrinter, 1, bitmap, &job) != 0 || !finished(api))
+    return 1;
+  DeleteObject(bitmap);
+  const Holdings before = holdings();
+  StartRecording();
+  const DWORD start = GetTickCount();
+  int failures = 0;
+  for (int n = 1; n <= labels; ++n) {
+    label = MakeTestLabel(600, 360, 7, n);
+    bitmap = LabelBitmap(label);
+    if (api.PrintOneLabel(kPrinter, 1, bitmap, &job) != 0 || !finished(api)) {
+      char message[256] = "";
+      printf("label %d failed: %lu %s\n", n, api.GetPrintError(kPrinter, message, 256), message);
+      ++failures;
+    }
+    DeleteObject(bitmap);
+    if (n % 50 == 0) {
+      const Holdings now = holdings();
+      printf("%5d labels, %lu s: handles %lu, private %zu KiB, working set %zu KiB\n", n,
+             (GetTickCount() - start) / 1000, now.handles, now.privateKiB, now.workingKiB);
+      fflush(stdout);
+    }
+  }
+  const CallLedger ledger = StopRecording();
+  const Holdings after = holdings();
+
+  // The last label as the printer holds it, against its source.
+  const std::string png = sim.out_dir() + "\\last.png";
+  sim.command("snapshot " + veldrin_test::unix_path(png));
+  veldrin_test::Pixels printed;
+  size_t wrong = 0;
+  if (!veldrin_test::read_png(png, &printed, &error)) {
+    printf("snapshot: %s\n", error.c_str());
+    ++failures;
+  } else {
+    const int offset = ((560 - 500) * 12 + 19) / 20;
+    for (int y = 0; y < label.height; ++y)
+      for (int x = 0; x < label.width; ++x)
+        wrong += printed.is_black(offset + x, y) != label.is_black(x, y);
+  }
+  api.ClosePrinter(kPrinter - 1);
+
+  printf("\n%d incremental labels in %lu s, %d failed\n", labels,
+         (GetTickCount() - start) / 1000, failures);
+  printf("kernel handles      %6lu -> %6lu\n", before.handles, after.handles);
+  printf("private memory      %6zu -> %6zu KiB\n", before.privateKiB, after.privateKiB);
+  printf("working set         %6zu -> %6zu KiB\n", before.workingKiB, after.workingKiB);
+  printf("GDI made by the driver and not released: %zu bitmaps, %zu DCs (the kept label: 1)\n",
+         ledger.liveBitmaps.size(), ledger.liveMemoryDcs.size());
+  printf("global blocks made and not freed: %zu; screen DCs held: %zu\n", ledger.liveBlocks.size(),
+         ledger.heldScreenDcs.size());
+  printf("last label against its source: %zu dots differ\n", wrong);
+  const bool clean = failures == 0 && wrong == 0 && ledger.liveBlocks.empty() &&
+                     ledger.liveMemoryDcs.empty() && ledger.liveBitmaps.size() <= 1 &&
+                     after.handles <= before.handles;
+  return clean ? 0 : 1;
+}
