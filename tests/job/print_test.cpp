@@ -12,6 +12,7 @@
 
 #include "support/gdi_hooks.h"
 #include "support/host_environment.h"
+#include "support/host_job.h"
 #include "support/png_image.h"
 #include "support/tlxsim_client.h"
 #include "tests/driver/driver_dll.h"
@@ -25,34 +26,7 @@ constexpr DWORD kPrinter8 = 4;
 constexpr int kMaxWidth12 = 56; // mm, from the INI file
 constexpr int kMaxWidth8 = 112;
 
-// The host's records for one job.
-struct HostJob {
-  FormatInfo format{};
-  ConditionInfo condition{};
-  PrintData data{};
-  ExtraRecord extras[2]{};
-  WORD extraCount = 0;
-  PrintJobInfo info{};
-
-  HostJob(WORD typeCode, WORD widthTenthMm, WORD lengthTenthMm) {
-    format.wLabelWidth = widthTenthMm;
-    format.wLabelLength = lengthTenthMm;
-    condition.nContrast = 5;
-    memcpy(condition.achStartPos, "012", 3);
-    data.wTypeCode = typeCode;
-    data.wDotsPer10mm = typeCode == 261 ? 120 : 80;
-    info.pFormat = &format;
-    info.pCondition = &condition;
-    info.pPrintData = &data;
-    info.pExtraRecords = extras;
-    info.pExtraCount = &extraCount;
-  }
-  void add_extra(const char* text) {
-    ExtraRecord& r = extras[extraCount++];
-    r.wLength = static_cast<WORD>(strlen(text));
-    memcpy(r.abData, text, r.wLength);
-  }
-};
+using veldrin_test::HostJob;
 
 const std::string kCondition12 = "\x1BM000\r\x1BK012\r\x1B"
                                  "A51\r";
@@ -137,16 +111,10 @@ protected:
     ASSERT_TRUE(veldrin_test::read_png(sim_->label_path(number, com), &png, &error)) << error;
     ASSERT_GE(png.width, offset + label.width);
     ASSERT_GE(png.height, label.height);
-    size_t wrong = 0, stray = 0;
-    for (int y = 0; y < png.height; ++y)
-      for (int x = 0; x < png.width; ++x) {
-        const bool inside = x >= offset && x < offset + label.width && y < label.height;
-        const bool expected = inside && label.is_black(x - offset, y);
-        if (png.is_black(x, y) != expected)
-          ++(inside ? wrong : stray);
-      }
-    EXPECT_EQ(0u, wrong) << "dots inside the label differ";
-    EXPECT_EQ(0u, stray) << "dots printed outside the label";
+    const veldrin_test::PrintedDifference d =
+        veldrin_test::ComparePrinted(png, offset, label.width, label.height, label.black);
+    EXPECT_EQ(0u, d.wrong) << "dots inside the label differ";
+    EXPECT_EQ(0u, d.stray) << "dots printed outside the label";
   }
 
   veldrin_test::HostEnvironment host_;
@@ -154,9 +122,8 @@ protected:
 };
 veldrin_test::TlxSim* PrintJob::sim_ = nullptr;
 
-// Centring offset in dots: half the print width the label leaves free, rounded up.
 int offset_of(int maxWidthMm, int widthTenthMm, int dotsPerMm) {
-  return ((maxWidthMm * 10 - widthTenthMm) * dotsPerMm + 19) / 20;
+  return veldrin_test::CentringOffsetDots(maxWidthMm, widthTenthMm, dotsPerMm);
 }
 } // namespace
 

@@ -260,3 +260,7 @@ CallLedger StopRecording() {
   g_state.failAt = 0;
   return g_state.ledger;
 }
+
+CallLedger PeekRecording() {
+  return g_state.ledger;
+}

@@ -61,3 +61,6 @@ void StartRecording(HookedCall fail = kHookedCallCount, int failAt = 0);
 
 // Stops recording and gives the ledger.
 CallLedger StopRecording();
+
+// The ledger so far; recording goes on.
+CallLedger PeekRecording();

@@ -29,10 +29,11 @@ bool HostEnvironment::write_ini(const std::string& text) {
   return write_file(ini_path(), text);
 }
 
-std::string HostEnvironment::printer_keys(int printer, int com, int baud, int widthMm) {
+std::string HostEnvironment::printer_keys(int printer, int com, int baud, int widthMm, int dataBits,
+                                          int stopBits, int parity) {
   char text[128];
-  snprintf(text, sizeof(text), "VD%02d=%c#%05d#8#0#0#\r\nVDMAX%02d=%d\r\n", printer - 1,
-           static_cast<char>('0' + com), baud, printer - 1, widthMm);
+  snprintf(text, sizeof(text), "VD%02d=%c#%05d#%d#%d#%d#\r\nVDMAX%02d=%d\r\n", printer - 1,
+           static_cast<char>('0' + com), baud, dataBits, stopBits, parity, printer - 1, widthMm);
   return text;
 }
 

@@ -26,8 +26,11 @@ public:
   // Replaces the INI file with exactly this text.
   bool write_ini(const std::string& text);
   // Adds the serial settings and width keys of one printer (1..8) to the INI
-  // text: "VDnn=C#BBBBB#8#0#0#" for COM `com` and `baud`, "VDMAXnn=width".
-  static std::string printer_keys(int printer, int com, int baud = 9600, int widthMm = 53);
+  // text: "VDnn=C#BBBBB#D#S#P#" for COM `com`, `baud`, data bits, stop bits
+  // code (0 one, 1 one and a half, 2 two) and parity code (0 none, 1 odd,
+  // 2 even), and "VDMAXnn=width".
+  static std::string printer_keys(int printer, int com, int baud = 9600, int widthMm = 53,
+                                  int dataBits = 8, int stopBits = 0, int parity = 0);
 
   // The debug lines written since the last clear, one per OutputDebugStringEx
   // call (without their line ends).

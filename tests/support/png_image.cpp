@@ -48,6 +48,19 @@ size_t Pixels::count_black(int x, int y, int w, int h) const {
   return n;
 }
 
+PrintedDifference ComparePrinted(const Pixels& printed, int offset, int width, int height,
+                                 const std::vector<uint8_t>& black) {
+  PrintedDifference d;
+  for (int y = 0; y < printed.height; ++y)
+    for (int x = 0; x < printed.width; ++x) {
+      const bool inside = x >= offset && x < offset + width && y < height;
+      const bool expected = inside && black[size_t(y) * width + (x - offset)] != 0;
+      if (printed.is_black(x, y) != expected)
+        ++(inside ? d.wrong : d.stray);
+    }
+  return d;
+}
+
 bool read_png(const std::string& path, Pixels* pixels, std::string* error) {
   HRESULT init = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
   const bool uninit = SUCCEEDED(init); // S_FALSE too: balanced by CoUninitialize

@@ -23,6 +23,16 @@ struct Pixels {
   size_t count_black(int x, int y, int w, int h) const;
 };
 
+// How a printed label differs from the picture it should show: a picture of
+// width x height dots (`black`, row by row, 1 = black) placed at (offset, 0)
+// and nothing else on the label.
+struct PrintedDifference {
+  size_t wrong = 0; // dots inside the picture's place that differ from it
+  size_t stray = 0; // black dots outside the picture's place
+};
+PrintedDifference ComparePrinted(const Pixels& printed, int offset, int width, int height,
+                                 const std::vector<uint8_t>& black);
+
 // Decodes an image file; a pixel darker than mid-grey counts as black. False (and *error) if the
 // file is missing or cannot be decoded.
 bool read_png(const std::string& path, Pixels* pixels, std::string* error = nullptr);
