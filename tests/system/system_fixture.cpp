@@ -1,0 +1,143 @@
+// The host side of the fault and bad-input programs.
+#include "tests/system/system_fixture.h"
+
+#include <cstdio>
+#include <vector>
+
+#include "support/png_image.h"
+#include "support/test_files.h"
+
+namespace veldrin_test {
+
+TlxSim* SystemTest::sim_ = nullptr;
+
+void SystemTest::SetUpTestSuite() {
+  sim_ = new TlxSim;
+  std::vector<SimPrinter> printers;
+  for (const SystemPrinter& p : kPrinters)
+    printers.push_back({.com = p.com,
+                        .model = p.dotsPerMm,
+                        .head_mm = p.maxWidthMm,
+                        .baud = "fast",
+                        .pace_ms = 5,
+                        .options = "capture=on"});
+  std::string error;
+  ASSERT_TRUE(sim_->start(printers, &error)) << error;
+}
+
+void SystemTest::TearDownTestSuite() {
+  delete sim_;
+  sim_ = nullptr;
+}
+
+void SystemTest::SetUp() {
+  ASSERT_TRUE(host_.ready());
+  ASSERT_TRUE(sim_->running());
+  ASSERT_TRUE(host_.write_ini(ini_text()));
+  for (const SystemPrinter& p : kPrinters) {
+    sim_->command("dsr on", p.com);
+    sim_->command("error off", p.com);
+    sim_->command("silent off", p.com);
+    sim_->command("pace 5", p.com);
+    ASSERT_TRUE(sim_->ok("reopen", p.com));
+    reset_printer(p.com);
+    ASSERT_EQ(0, api().InitPrinter(p.number, 0));
+  }
+  host_.clear_debug();
+}
+
+void SystemTest::TearDown() {
+  for (const SystemPrinter& p : kPrinters)
+    api().ClosePrinter(p.slot());
+}
+
+std::string SystemTest::ini_text(const std::string& more) {
+  std::string text = "[VELDRIN Info]\r\n" + more;
+  for (const SystemPrinter& p : kPrinters)
+    text += HostEnvironment::printer_keys(static_cast<int>(p.number), p.com, 57600, p.maxWidthMm);
+  return text;
+}
+
+bool SystemTest::port_held(int com) {
+  char name[32];
+  snprintf(name, sizeof(name), "\\\\.\\COM%d", com);
+  HANDLE h = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                         FILE_FLAG_OVERLAPPED, nullptr);
+  if (h == INVALID_HANDLE_VALUE)
+    return true;
+  DCB dcb{};
+  dcb.DCBlength = sizeof(dcb);
+  const bool usable = GetCommState(h, &dcb);
+  CloseHandle(h);
+  return !usable;
+}
+
+TestLabel SystemTest::label_for(const SystemPrinter& p, int counter) {
+  return MakeTestLabel(kLabelWidth * p.dotsPerMm / 10, kLabelLength * p.dotsPerMm / 10,
+                       p.number * 7, counter);
+}
+
+LONG SystemTest::poll_until_answer(DWORD printer, LONG* remaining, DWORD timeoutMs) {
+  const DWORD start = GetTickCount();
+  LONG result = 2;
+  while (result == 2 && GetTickCount() - start < timeoutMs)
+    result = api().IsPrintFinished(printer, remaining, 0, 0);
+  return result;
+}
+
+bool SystemTest::finish(DWORD printer) {
+  const DWORD start = GetTickCount();
+  while (GetTickCount() - start < 10000) {
+    LONG remaining = -7;
+    const LONG result = api().IsPrintFinished(printer, &remaining, 0, 0);
+    if (result == 1)
+      return true;
+    if (result == -1)
+      return false;
+  }
+  return false;
+}
+
+SHORT SystemTest::print(const SystemPrinter& p, const TestLabel& label, HostJob& job, bool start) {
+  HBITMAP bitmap = LabelBitmap(label);
+  if (bitmap == nullptr)
+    return -2;
+  const SHORT result = start ? api().StartPrint(p.number, 1, bitmap, &job.info)
+                             : api().PrintOneLabel(p.number, 1, bitmap, &job.info);
+  DeleteObject(bitmap);
+  return result;
+}
+
+void SystemTest::expect_printed(const SystemPrinter& p, int number, const TestLabel& label) {
+  ASSERT_TRUE(sim_->wait_labels(number, 10000, p.com));
+  Pixels png;
+  std::string error;
+  ASSERT_TRUE(read_png(sim_->label_path(number, p.com), &png, &error)) << error;
+  const int offset = CentringOffsetDots(p.maxWidthMm, kLabelWidth, p.dotsPerMm);
+  ASSERT_GE(png.width, offset + label.width);
+  ASSERT_GE(png.height, label.height);
+  const PrintedDifference d = ComparePrinted(png, offset, label.width, label.height, label.black);
+  EXPECT_EQ(0u, d.wrong) << "dots inside the label differ";
+  EXPECT_EQ(0u, d.stray) << "dots printed outside the label";
+}
+
+std::string SystemTest::error_text(DWORD printer, DWORD* code) {
+  char buf[256];
+  memset(buf, 'x', sizeof(buf));
+  buf[sizeof(buf) - 1] = '\0';
+  *code = api().GetPrintError(printer, buf, sizeof(buf));
+  return buf;
+}
+
+std::string SystemTest::captured(int com) {
+  std::string bytes;
+  read_file(sim_->out_dir(com) + "\\received.bin", &bytes);
+  return bytes;
+}
+
+void SystemTest::reset_printer(int com) {
+  wait_until([&] { return sim_->number("pending", com) == 0; }, 10000);
+  sim_->command("reset", com);
+}
+
+} // namespace veldrin_test
