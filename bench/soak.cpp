@@ -16,6 +16,7 @@
 #include "support/gdi_hooks.h"
 #include "support/host_environment.h"
 #include "support/png_image.h"
+#include "support/process_counts.h"
 #include "support/tlxsim_client.h"
 #include "tests/job/label_maker.h"
 
@@ -24,19 +25,18 @@ constexpr int kCom = 17;
 constexpr DWORD kPrinter = 2;
 
 struct Holdings {
-  DWORD handles;       // kernel handles of the process
-  size_t privateKiB;   // private bytes
-  size_t workingKiB;   // working set
+  size_t handles;    // kernel handles of the process
+  size_t privateKiB; // committed private memory
+  size_t workingKiB; // working set
 };
 
 Holdings holdings() {
   Holdings h{};
-  GetProcessHandleCount(GetCurrentProcess(), &h.handles);
-  PROCESS_MEMORY_COUNTERS_EX pmc{};
+  h.handles = veldrin_test::CountOpenHandles();
+  h.privateKiB = veldrin_test::CommittedPrivateBytes() / 1024;
+  PROCESS_MEMORY_COUNTERS pmc{};
   pmc.cb = sizeof(pmc);
-  GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&pmc),
-                       sizeof(pmc));
-  h.privateKiB = pmc.PrivateUsage / 1024;
+  GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof(pmc));
   h.workingKiB = pmc.WorkingSetSize / 1024;
   return h;
 }
@@ -113,7 +113,7 @@ int main(int argc, char** argv) {
     DeleteObject(bitmap);
     if (n % 50 == 0) {
       const Holdings now = holdings();
-      printf("%5d labels, %lu s: handles %lu, private %zu KiB, working set %zu KiB\n", n,
+      printf("%5d labels, %lu s: handles %zu, private %zu KiB, working set %zu KiB\n", n,
              (GetTickCount() - start) / 1000, now.handles, now.privateKiB, now.workingKiB);
       fflush(stdout);
     }
@@ -137,9 +137,9 @@ int main(int argc, char** argv) {
   }
   api.ClosePrinter(kPrinter - 1);
 
-  printf("\n%d incremental labels in %lu s, %d failed\n", labels,
-         (GetTickCount() - start) / 1000, failures);
-  printf("kernel handles      %6lu -> %6lu\n", before.handles, after.handles);
+  printf("\n%d incremental labels in %lu s, %d failed\n", labels, (GetTickCount() - start) / 1000,
+         failures);
+  printf("kernel handles      %6zu -> %6zu\n", before.handles, after.handles);
   printf("private memory      %6zu -> %6zu KiB\n", before.privateKiB, after.privateKiB);
   printf("working set         %6zu -> %6zu KiB\n", before.workingKiB, after.workingKiB);
   printf("GDI made by the driver and not released: %zu bitmaps, %zu DCs (the kept label: 1)\n",

@@ -14,6 +14,7 @@
 #include "support/host_environment.h"
 #include "support/host_job.h"
 #include "support/png_image.h"
+#include "support/process_counts.h"
 #include "support/tlxsim_client.h"
 #include "tests/driver/driver_dll.h"
 #include "tests/job/label_maker.h"
@@ -263,8 +264,7 @@ TEST_F(PrintJob, FailuresReportTheirCodesAndTheNextLabelPrints) {
     SCOPED_TRACE(c.name);
     HostJob job(261, 400, 100);
     HBITMAP bitmap = LabelBitmap(label);
-    DWORD handlesBefore = 0, handlesAfter = 0;
-    GetProcessHandleCount(GetCurrentProcess(), &handlesBefore);
+    const size_t handlesBefore = veldrin_test::CountOpenHandles();
     host_.clear_debug();
     StartRecording();
     SHORT result = 0;
@@ -300,8 +300,7 @@ TEST_F(PrintJob, FailuresReportTheirCodesAndTheNextLabelPrints) {
     EXPECT_TRUE(ledger.liveMemoryDcs.empty());
     EXPECT_TRUE(ledger.liveBlocks.empty()) << "no global block left behind";
     DeleteObject(bitmap);
-    GetProcessHandleCount(GetCurrentProcess(), &handlesAfter);
-    EXPECT_LE(handlesAfter, handlesBefore) << "no handle left behind";
+    EXPECT_LE(veldrin_test::CountOpenHandles(), handlesBefore) << "no handle left behind";
 
     // Recovery: the line back, the settings reloaded, a fresh start.
     ASSERT_TRUE(sim_->ok("reopen", kCom12));

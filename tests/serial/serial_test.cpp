@@ -11,6 +11,7 @@
 #include "serial/port.h"
 #include "serial/transfer.h"
 #include "settings/store.h"
+#include "support/process_counts.h"
 #include "support/test_files.h"
 #include "support/tlxsim_client.h"
 
@@ -172,17 +173,20 @@ TEST_F(SerialLink, AFailedOpenStillDropsTheKeptBitmapAndMakesNoEvent) {
 TEST_F(SerialLink, OpenAndCloseLeaveNoHandleBehind) {
   ASSERT_TRUE(open());
   CloseCommPort(kSlot);
-  DWORD before = 0, after = 0;
-  ASSERT_TRUE(GetProcessHandleCount(GetCurrentProcess(), &before));
+  const size_t before = veldrin_test::CountOpenHandles();
+  ASSERT_GT(before, 0u);
   for (int i = 0; i < 200; ++i) {
     ASSERT_TRUE(open()) << "cycle " << i;
     CloseCommPort(kSlot);
   }
-  ASSERT_TRUE(GetProcessHandleCount(GetCurrentProcess(), &after));
-  printf("handles before %lu, after 200 open/close cycles %lu\n", before, after);
+  const size_t after = veldrin_test::CountOpenHandles();
+  printf("handles before %zu, after 200 open/close cycles %zu\n", before, after);
   EXPECT_LE(after, before);
   EXPECT_EQ(INVALID_HANDLE_VALUE, g_slots[kSlot].hComm);
   EXPECT_EQ(nullptr, g_slots[kSlot].hEvent);
+  // The count sees an open port: its handle and its event.
+  ASSERT_TRUE(open());
+  EXPECT_EQ(before + 2, veldrin_test::CountOpenHandles());
 }
 
 TEST_F(SerialLink, EveryByteArrivesInOrder) {
