@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "support/gdi_hooks.h"
+#include "support/process_counts.h"
 #include "support/png_image.h"
 #include "support/test_files.h"
 #include "tests/system/system_fixture.h"
@@ -115,6 +116,18 @@ const LineFault kLineFaults[] = {
      [](Faults& t) { ASSERT_TRUE(t.sim().ok("close after 500", kFirst.com)); },
      [](Faults& t) -> LONG { return t.start_label(); }, -1, 60809, kTransmitError,
      PortAfter::kBroken, [](Faults& t) { ASSERT_TRUE(t.sim().ok("reopen", kFirst.com)); }},
+    {"line cut at the stop command",
+     [](Faults& t) { ASSERT_TRUE(t.sim().ok("close after 3", kFirst.com)); },
+     [](Faults& t) -> LONG { return t.start_label(); }, -1, 60809, kTransmitError,
+     PortAfter::kBroken, [](Faults& t) { ASSERT_TRUE(t.sim().ok("reopen", kFirst.com)); }},
+    {"line cut between labels",
+     [](Faults& t) {
+       ASSERT_EQ(0, t.start_label());
+       ASSERT_TRUE(t.finish(kFirst.number));
+       ASSERT_TRUE(t.sim().ok("close", kFirst.com));
+     },
+     [](Faults& t) -> LONG { return t.api().IsPrintReady(kFirst.slot(), 0); }, 0, 60806, kNotReady,
+     PortAfter::kBroken, [](Faults& t) { ASSERT_TRUE(t.sim().ok("reopen", kFirst.com)); }},
     {"line cut while the host polls",
      [](Faults& t) {
        t.short_reply_timeout();
@@ -131,6 +144,7 @@ const LineFault kLineFaults[] = {
      -1, 60816, kTimeOut, PortAfter::kBroken,
      [](Faults& t) {
        ASSERT_TRUE(t.sim().ok("reopen", kFirst.com));
+       ASSERT_TRUE(t.sim().ok("pace 5", kFirst.com));
        t.restore_ini();
      }},
     {"DSR drops between labels",
@@ -185,6 +199,14 @@ const LineFault kLineFaults[] = {
     {"port missing when a label follows", [](Faults& t) { t.missing_port(); },
      [](Faults& t) -> LONG { return t.print_one_label(); }, -1, 60800, kCommError, PortAfter::kFree,
      [](Faults& t) { t.restore_ini(); }},
+    {"port missing while the host polls", [](Faults& t) { t.missing_port(); },
+     [](Faults& t) -> LONG {
+       LONG remaining = -7;
+       const LONG result = t.api().IsPrintFinished(kFirst.number, &remaining, 0, 0);
+       EXPECT_EQ(-7, remaining);
+       return result;
+     },
+     1, 0, "", PortAfter::kFree, [](Faults& t) { t.restore_ini(); }},
     {"port held by another program when the host asks if it is ready",
      [](Faults& t) { t.hold_port(); },
      [](Faults& t) -> LONG { return t.api().IsPrintReady(kFirst.slot(), 0); }, 0, 60800, kCommError,
@@ -199,9 +221,9 @@ const LineFault kLineFaults[] = {
 
 // Handles and driver-made objects across one stretch of work.
 struct LeakWatch {
-  DWORD handles = 0;
+  size_t handles = 0;
   void start() {
-    GetProcessHandleCount(GetCurrentProcess(), &handles);
+    handles = veldrin_test::CountOpenHandles();
     StartRecording();
   }
 };
@@ -219,15 +241,9 @@ void expect_nothing_left(const CallLedger& ledger) {
 TEST_F(Faults, EveryFaultGivesItsCodeAndTheNextLabelPrints) {
   ASSERT_TRUE(InstallHooksIn(api().hModule));
   job_.info.bIncremental = 1;
-  // Reading a PNG starts WIC once, with handles of its own: done before counting.
-  std::string error;
-  veldrin_test::Pixels warm;
-  const std::string snapshot = sim().work_dir() + "\\warm.png";
-  ASSERT_TRUE(sim().ok("snapshot " + veldrin_test::unix_path(snapshot), kFirst.com));
-  ASSERT_TRUE(veldrin_test::read_png(snapshot, &warm, &error)) << error;
+  veldrin_test::WarmUpProcess(sim(), kFirst.com);
 
-  DWORD tableHandles = 0;
-  GetProcessHandleCount(GetCurrentProcess(), &tableHandles);
+  const size_t tableHandles = veldrin_test::CountOpenHandles();
   for (const LineFault& f : kLineFaults) {
     SCOPED_TRACE(f.name);
     const DWORD rowStart = GetTickCount();
@@ -264,16 +280,14 @@ TEST_F(Faults, EveryFaultGivesItsCodeAndTheNextLabelPrints) {
     EXPECT_TRUE(port_held(kFirst.com));
     EXPECT_EQ(1u, api().ClosePrinter(kFirst.slot()));
     expect_nothing_left(StopRecording());
-    DWORD handles = 0;
-    GetProcessHandleCount(GetCurrentProcess(), &handles);
+    const size_t handles = veldrin_test::CountOpenHandles();
     EXPECT_LE(handles, watch.handles) << "handles left behind";
 
     expect_printed(kFirst, 1, label_for(kFirst, 2));
     EXPECT_EQ(1, sim().number("labels", kFirst.com));
     printf("[ row      ] %s: %lu ms\n", f.name, GetTickCount() - rowStart);
   }
-  DWORD handles = 0;
-  GetProcessHandleCount(GetCurrentProcess(), &handles);
+  const size_t handles = veldrin_test::CountOpenHandles();
   EXPECT_LE(handles, tableHandles) << "handles left behind by the whole table";
 }
 

@@ -18,12 +18,14 @@
 #include <vector>
 
 #include "support/gdi_hooks.h"
+#include "support/process_counts.h"
 #include "support/host_environment.h"
 #include "support/host_job.h"
 #include "support/png_image.h"
 #include "support/tlxsim_client.h"
 #include "tests/driver/driver_dll.h"
 #include "tests/job/label_maker.h"
+#include "tests/system/system_fixture.h"
 
 namespace {
 using veldrin_test::HostJob;
@@ -153,8 +155,8 @@ TEST_F(Fleet, EightPrintersCompleteThenIncrementalPolledInTurn) {
     second.push_back(MakeTestLabel(w, h, 100 + p.number, 2));
   }
 
-  DWORD handlesBefore = 0;
-  GetProcessHandleCount(GetCurrentProcess(), &handlesBefore);
+  veldrin_test::WarmUpProcess(sim_, kFleet[0].number);
+  const size_t handlesBefore = veldrin_test::CountOpenHandles();
   StartRecording();
 
   // Setting up and the complete labels, printer by printer.
@@ -200,7 +202,6 @@ TEST_F(Fleet, EightPrintersCompleteThenIncrementalPolledInTurn) {
 
   // Each slot keeps its last label's bitmap while its port is open; closing
   // the printers releases them, and nothing else the driver made is left.
-  // (Measured before the label pictures are read, which starts WIC.)
   const CallLedger open = PeekRecording();
   EXPECT_EQ(static_cast<size_t>(kFleetSize), open.liveBitmaps.size())
       << "one kept bitmap per incremental slot";
@@ -211,8 +212,7 @@ TEST_F(Fleet, EightPrintersCompleteThenIncrementalPolledInTurn) {
   EXPECT_TRUE(closed.liveMemoryDcs.empty());
   EXPECT_TRUE(closed.heldScreenDcs.empty());
   EXPECT_TRUE(closed.liveBlocks.empty());
-  DWORD handlesAfter = 0;
-  GetProcessHandleCount(GetCurrentProcess(), &handlesAfter);
+  const size_t handlesAfter = veldrin_test::CountOpenHandles();
   EXPECT_LE(handlesAfter, handlesBefore) << "ports and events closed";
 
   for (int i = 0; i < kFleetSize; ++i) {

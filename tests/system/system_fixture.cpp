@@ -9,9 +9,32 @@
 
 namespace veldrin_test {
 
-TlxSim* SystemTest::sim_ = nullptr;
+void WarmUpProcess(TlxSim& sim, int com) {
+  SCOPED_TRACE("warming up");
+  Driver().GetPrintError(1, nullptr, 0); // "GetPrintError--0"
+  TempDir dir("veldrin-warm");
+  char value[8];
+  GetPrivateProfileStringA("Warm", "Up", "", value, sizeof(value), dir.file("warm.ini").c_str());
+  HFILE file = _lcreat(dir.file("label.prn").c_str(), 0);
+  ASSERT_NE(HFILE_ERROR, file);
+  HostJob job(261, kLabelWidth, kLabelLength);
+  job.info.bToFile = 1;
+  job.info.hFile = file;
+  HBITMAP bitmap = LabelBitmap(MakeTestLabel(240, 120, 1, 1));
+  EXPECT_EQ(0, Driver().PrintOneLabel(1, 1, bitmap, &job.info));
+  DeleteObject(bitmap);
+  _lclose(file);
+  const std::string snapshot = dir.file("snapshot.png");
+  ASSERT_TRUE(sim.ok("snapshot " + unix_path(snapshot), com));
+  Pixels pixels;
+  std::string error;
+  ASSERT_TRUE(read_png(snapshot, &pixels, &error)) << error;
+}
 
-void SystemTest::SetUpTestSuite() {
+TlxSim* SystemTest::sim_ = nullptr;
+std::vector<int> SystemTest::coms_;
+
+void SystemTest::StartSimulator(const std::vector<SimPrinter>& more) {
   sim_ = new TlxSim;
   std::vector<SimPrinter> printers;
   for (const SystemPrinter& p : kPrinters)
@@ -21,6 +44,10 @@ void SystemTest::SetUpTestSuite() {
                         .baud = "fast",
                         .pace_ms = 5,
                         .options = "capture=on"});
+  printers.insert(printers.end(), more.begin(), more.end());
+  coms_.clear();
+  for (const SimPrinter& p : printers)
+    coms_.push_back(p.com);
   std::string error;
   ASSERT_TRUE(sim_->start(printers, &error)) << error;
 }
@@ -34,15 +61,16 @@ void SystemTest::SetUp() {
   ASSERT_TRUE(host_.ready());
   ASSERT_TRUE(sim_->running());
   ASSERT_TRUE(host_.write_ini(ini_text()));
-  for (const SystemPrinter& p : kPrinters) {
-    sim_->command("dsr on", p.com);
-    sim_->command("error off", p.com);
-    sim_->command("silent off", p.com);
-    sim_->command("pace 5", p.com);
-    ASSERT_TRUE(sim_->ok("reopen", p.com));
-    reset_printer(p.com);
-    ASSERT_EQ(0, api().InitPrinter(p.number, 0));
+  for (int com : coms_) {
+    sim_->command("dsr on", com);
+    sim_->command("error off", com);
+    sim_->command("silent off", com);
+    sim_->command("pace 5", com);
+    ASSERT_TRUE(sim_->ok("reopen", com));
+    reset_printer(com);
   }
+  for (const SystemPrinter& p : kPrinters)
+    ASSERT_EQ(0, api().InitPrinter(p.number, 0));
   host_.clear_debug();
 }
 
@@ -109,11 +137,15 @@ SHORT SystemTest::print(const SystemPrinter& p, const TestLabel& label, HostJob&
 }
 
 void SystemTest::expect_printed(const SystemPrinter& p, int number, const TestLabel& label) {
-  ASSERT_TRUE(sim_->wait_labels(number, 10000, p.com));
+  expect_printed_at(p.com, number, label,
+                    CentringOffsetDots(p.maxWidthMm, kLabelWidth, p.dotsPerMm));
+}
+
+void SystemTest::expect_printed_at(int com, int number, const TestLabel& label, int offset) {
+  ASSERT_TRUE(sim_->wait_labels(number, 10000, com));
   Pixels png;
   std::string error;
-  ASSERT_TRUE(read_png(sim_->label_path(number, p.com), &png, &error)) << error;
-  const int offset = CentringOffsetDots(p.maxWidthMm, kLabelWidth, p.dotsPerMm);
+  ASSERT_TRUE(read_png(sim_->label_path(number, com), &png, &error)) << error;
   ASSERT_GE(png.width, offset + label.width);
   ASSERT_GE(png.height, label.height);
   const PrintedDifference d = ComparePrinted(png, offset, label.width, label.height, label.black);

@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "support/host_environment.h"
 #include "support/host_job.h"
@@ -39,10 +40,23 @@ inline constexpr WORD kLabelWidth = 200;  // 0.1 mm
 inline constexpr WORD kLabelLength = 100; // 0.1 mm
 
 // Public, so that the steps of a table (plain functions) can use it.
+// Some first uses in a process open handles that stay for the process's
+// life: the first debug line (OutputDebugStringA keeps the "DBWinMutex" and
+// its object directory open), the first profile read (Wine keeps the
+// IniFileMapping registry key), GoogleTest's first SCOPED_TRACE on a thread
+// (a watcher holds a handle to the thread), the first label converted and
+// the first picture read through WIC. This does each once, so that counting
+// handles afterwards sees only what an operation leaves behind: the driver
+// writes a debug line and converts a label in file mode (no port), and a
+// snapshot of the printer on `com` is read as a PNG.
+void WarmUpProcess(TlxSim& sim, int com);
+
 class SystemTest : public ::testing::Test {
 public:
-  static void SetUpTestSuite();
+  static void SetUpTestSuite() { StartSimulator({}); }
   static void TearDownTestSuite();
+  // Starts the simulator with the three printers and `more` on further ports.
+  static void StartSimulator(const std::vector<SimPrinter>& more);
   void SetUp() override;
   void TearDown() override;
 
@@ -68,6 +82,8 @@ public:
   SHORT print(const SystemPrinter& p, const TestLabel& label, HostJob& job, bool start);
   // The printed label `number` of printer p holds `label` at its centring offset.
   void expect_printed(const SystemPrinter& p, int number, const TestLabel& label);
+  // The printed label `number` of the printer on `com` holds `label` at `offset` dots.
+  void expect_printed_at(int com, int number, const TestLabel& label, int offset);
   // The error code of a printer and its message.
   std::string error_text(DWORD printer, DWORD* code);
   // Every byte the simulated printer received since its last reset.
@@ -77,6 +93,7 @@ public:
 
   HostEnvironment host_;
   static TlxSim* sim_;
+  static std::vector<int> coms_; // every simulated port, the three printers' first
 };
 
 } // namespace veldrin_test
