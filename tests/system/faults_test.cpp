@@ -12,6 +12,7 @@
 
 #include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/gdi_hooks.h"
@@ -80,6 +81,25 @@ public:
   SHORT print_one_label(int counter = 1) {
     return print(kFirst, label_for(kFirst, counter), job_, false);
   }
+  // A label starts on a slow line (19200 bits/s: the label takes about 4 s),
+  // and `command` reaches the printer while the driver is still sending; the
+  // start's result.
+  SHORT start_label_during(const char* command) {
+    EXPECT_TRUE(sim().ok("rate 19200", kFirst.com));
+    SHORT result = 0;
+    HANDLE done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::thread host([&] {
+      result = start_label();
+      SetEvent(done);
+    });
+    // The driver is on this label for seconds at this rate.
+    EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(done, 600));
+    EXPECT_TRUE(sim().ok(command, kFirst.com));
+    host.join();
+    CloseHandle(done);
+    EXPECT_TRUE(sim().ok("rate fast", kFirst.com));
+    return result;
+  }
   // A label goes out; the answer to the polls that follow.
   LONG start_and_poll() {
     EXPECT_EQ(0, start_label());
@@ -128,6 +148,22 @@ const LineFault kLineFaults[] = {
      },
      [](Faults& t) -> LONG { return t.api().IsPrintReady(kFirst.slot(), 0); }, 0, 60806, kNotReady,
      PortAfter::kBroken, [](Faults& t) { ASSERT_TRUE(t.sim().ok("reopen", kFirst.com)); }},
+    {"a framing error on the line while a label is sent", no_fault,
+     [](Faults& t) -> LONG { return t.start_label_during("fault frame"); }, -1, 60809,
+     kTransmitError, PortAfter::kHeld, no_fault},
+    {"a break on the line while a label is sent", no_fault,
+     [](Faults& t) -> LONG { return t.start_label_during("fault break"); }, -1, 60809,
+     kTransmitError, PortAfter::kHeld, no_fault},
+    {"DSR drops while a label is sent: the send goes on", no_fault,
+     [](Faults& t) -> LONG {
+       t.reset_printer(kFirst.com);
+       const LONG result = t.start_label_during("dsr off");
+       EXPECT_TRUE(t.sim().ok("dsr on", kFirst.com));
+       EXPECT_TRUE(t.finish(kFirst.number));
+       t.expect_printed(kFirst, 1, t.label_for(kFirst, 1));
+       return result;
+     },
+     0, 0, "", PortAfter::kHeld, no_fault},
     {"line cut while the host polls",
      [](Faults& t) {
        t.short_reply_timeout();
@@ -263,7 +299,8 @@ TEST_F(Faults, EveryFaultGivesItsCodeAndTheNextLabelPrints) {
     f.fix(*this);
     if (HasFatalFailure())
       return;
-    EXPECT_FALSE(port_held(kFirst.com)) << "fetching the error closed the port";
+    EXPECT_EQ(f.code == 0 && f.port == PortAfter::kHeld, port_held(kFirst.com))
+        << "fetching an error closes the port";
     EXPECT_EQ(f.code, api().GetPrintError(kFirst.number, nullptr, 0)) << "the code stays";
 
     // The host's way back: the settings again, ready, the next label.

@@ -1,7 +1,8 @@
 // Eight printers at once, driven the way the host drives them: one simulator
 // serves COM1..COM8, four 12 dot/mm and four 8 dot/mm printers with their own
 // head widths, baud rates, data bits, stop bits and parity from the INI file
-// (half of them drain the line at the rate the driver set). The host takes
+// (half of them drain the line at the rate the driver set), some printing
+// two or three copies of each label. The host takes
 // every slot in turn through a complete label (KtPrStartPrint) and then an
 // incremental one with a changed counter (KtPrPrintOneLabel), polling the
 // eight printers alternately, one KtPrIsPrintFinished each per round, until
@@ -42,13 +43,18 @@ struct FleetPrinter {
   const char* rate;   // how the simulator drains the line
   WORD widthTenthMm;  // label size
   WORD lengthTenthMm; // label length
+  int quantity;       // copies of each label
 };
 
 const FleetPrinter kFleet[] = {
-    {1, 12, 53, 57600, 8, 0, 0, "line", 200, 100},  {2, 8, 56, 19200, 7, 2, 2, "line", 200, 120},
-    {3, 12, 106, 38400, 8, 0, 1, "fast", 400, 150}, {4, 8, 112, 9600, 8, 2, 0, "fast", 500, 200},
-    {5, 12, 56, 19200, 7, 0, 1, "line", 160, 100},  {6, 8, 53, 57600, 8, 0, 2, "line", 300, 150},
-    {7, 12, 112, 9600, 7, 2, 1, "fast", 300, 200},  {8, 8, 106, 38400, 8, 0, 0, "fast", 450, 100},
+    {1, 12, 53, 57600, 8, 0, 0, "line", 200, 100, 1},
+    {2, 8, 56, 19200, 7, 2, 2, "line", 200, 120, 2},
+    {3, 12, 106, 38400, 8, 0, 1, "fast", 400, 150, 1},
+    {4, 8, 112, 9600, 8, 2, 0, "fast", 500, 200, 3},
+    {5, 12, 56, 19200, 7, 0, 1, "line", 160, 100, 1},
+    {6, 8, 53, 57600, 8, 0, 2, "line", 300, 150, 1},
+    {7, 12, 112, 9600, 7, 2, 1, "fast", 300, 200, 2},
+    {8, 8, 106, 38400, 8, 0, 0, "fast", 450, 100, 1},
 };
 constexpr int kFleetSize = sizeof(kFleet) / sizeof(kFleet[0]);
 
@@ -176,7 +182,7 @@ TEST_F(Fleet, EightPrintersCompleteThenIncrementalPolledInTurn) {
     ASSERT_EQ(1u, api().IsPrintReady(p.number - 1, 0));
     HBITMAP bitmap = LabelBitmap(first[i]);
     ASSERT_NE(nullptr, bitmap);
-    EXPECT_EQ(0, api().StartPrint(p.number, 1, bitmap, &job.info));
+    EXPECT_EQ(0, api().StartPrint(p.number, p.quantity, bitmap, &job.info));
     DeleteObject(bitmap);
   }
   poll_all_until_finished();
@@ -191,7 +197,7 @@ TEST_F(Fleet, EightPrintersCompleteThenIncrementalPolledInTurn) {
     const FleetPrinter& p = kFleet[i];
     HBITMAP bitmap = LabelBitmap(second[i]);
     ASSERT_NE(nullptr, bitmap);
-    EXPECT_EQ(0, api().PrintOneLabel(p.number, 1, bitmap, &jobs[i]->info)) << p.number;
+    EXPECT_EQ(0, api().PrintOneLabel(p.number, p.quantity, bitmap, &jobs[i]->info)) << p.number;
     DeleteObject(bitmap);
   }
   poll_all_until_finished();
@@ -218,9 +224,11 @@ TEST_F(Fleet, EightPrintersCompleteThenIncrementalPolledInTurn) {
   for (int i = 0; i < kFleetSize; ++i) {
     const FleetPrinter& p = kFleet[i];
     SCOPED_TRACE(testing::Message() << "printer " << p.number);
-    expect_printed(p, 1, first[i]);
-    expect_printed(p, 2, second[i]);
-    EXPECT_EQ(2, sim_.number("labels", p.number)) << "no label printed twice or lost";
+    for (int copy = 1; copy <= p.quantity; ++copy) {
+      expect_printed(p, copy, first[i]);
+      expect_printed(p, p.quantity + copy, second[i]);
+    }
+    EXPECT_EQ(2 * p.quantity, sim_.number("labels", p.number)) << "no label printed twice or lost";
 
     // What each printer decoded: its own conditions on both labels, a clear
     // before the first only, and far fewer bytes for the second.

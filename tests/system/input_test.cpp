@@ -883,3 +883,50 @@ TEST_F(BadInput, NullPointersGiveTheDocumentedResults) {
   const size_t handlesAfter = veldrin_test::CountOpenHandles();
   EXPECT_LE(handlesAfter, handlesBefore) << "handles left behind";
 }
+
+namespace {
+// Label bitmap handles that name no bitmap.
+struct BadHandle {
+  const char* name;
+  HBITMAP (*make)(); // the handle the host passes
+  void (*release)(HBITMAP);
+};
+
+const BadHandle kBadHandles[] = {
+    {"a brush",
+     []() -> HBITMAP { return reinterpret_cast<HBITMAP>(CreateSolidBrush(RGB(0, 0, 0))); },
+     [](HBITMAP h) { DeleteObject(h); }},
+    {"a bitmap already deleted",
+     []() -> HBITMAP {
+       HBITMAP h = CreateBitmap(64, 64, 1, 1, nullptr);
+       DeleteObject(h);
+       return h;
+     },
+     [](HBITMAP) {}},
+    {"a value that names nothing", []() -> HBITMAP { return reinterpret_cast<HBITMAP>(0x7FF0); },
+     [](HBITMAP) {}},
+};
+} // namespace
+
+TEST_F(BadInput, LabelHandlesThatNameNoBitmap) {
+  for (const BadHandle& b : kBadHandles) {
+    SCOPED_TRACE(b.name);
+    reset_printer(kFirst.com);
+    ASSERT_EQ(0, api().InitPrinter(kFirst.number, 0));
+    HostJob job(kFirst.typeCode(), kLabelWidth, kLabelLength);
+    HBITMAP handle = b.make();
+    EXPECT_EQ(-1, api().PrintOneLabel(kFirst.number, 1, handle, &job.info));
+    b.release(handle);
+    DWORD code = 0;
+    EXPECT_EQ("The specified bit map image data cannot be transmitted.",
+              error_text(kFirst.number, &code));
+    EXPECT_EQ(60804u, code);
+    EXPECT_EQ(0, sim().number("received", kFirst.com)) << "nothing sent";
+    // The next label prints.
+    EXPECT_EQ(1u, api().IsPrintReady(kFirst.slot(), 0));
+    const TestLabel label = label_for(kFirst, 11);
+    EXPECT_EQ(0, print(kFirst, label, job, true));
+    EXPECT_TRUE(finish(kFirst.number));
+    expect_printed(kFirst, 1, label);
+  }
+}
