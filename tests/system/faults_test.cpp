@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "support/gdi_hooks.h"
-#include "support/process_counts.h"
 #include "support/png_image.h"
+#include "support/process_counts.h"
 #include "support/test_files.h"
 #include "tests/system/system_fixture.h"
 
@@ -406,4 +406,53 @@ TEST_F(Faults, BadRepliesDuringAJob) {
     expect_printed(kFirst, 1, label_for(kFirst, 4));
     EXPECT_EQ(1u, api().ClosePrinter(kFirst.slot()));
   }
+}
+
+TEST_F(Faults, TwoPrintersConfiguredOnOnePort) {
+  // Printer 2 is set up on printer 1's port by mistake.
+  ASSERT_TRUE(host_.write_ini(
+      "[VELDRIN Info]\r\n" +
+      veldrin_test::HostEnvironment::printer_keys(kFirst.number, kFirst.com, 57600, 56) +
+      veldrin_test::HostEnvironment::printer_keys(veldrin_test::kSecond.number, kFirst.com, 57600,
+                                                  56)));
+  ASSERT_EQ(0, api().InitPrinter(kFirst.number, 0));
+  ASSERT_EQ(0, api().InitPrinter(veldrin_test::kSecond.number, 0));
+  const DWORD second = veldrin_test::kSecond.number;
+
+  // Printer 1 prints and holds the port while its job runs.
+  job_.info.bIncremental = 1;
+  ASSERT_EQ(1u, api().IsPrintReady(kFirst.slot(), 0));
+  ASSERT_TRUE(sim().ok("pace 1000", kFirst.com));
+  ASSERT_EQ(0, start_label(1));
+
+  // Printer 2 cannot have the port: each way in reports the communication error.
+  EXPECT_EQ(0u, api().IsPrintReady(second - 1, 0));
+  DWORD code = 0;
+  EXPECT_EQ(kCommError, error_text(second, &code));
+  EXPECT_EQ(60800u, code);
+  HostJob job2(kFirst.typeCode(), kLabelWidth, kLabelLength);
+  HBITMAP bitmap = LabelBitmap(label_for(kFirst, 2));
+  EXPECT_EQ(-1, api().StartPrint(second, 1, bitmap, &job2.info));
+  EXPECT_EQ(60800u, api().GetPrintError(second, nullptr, 0));
+  LONG remaining = -7;
+  EXPECT_EQ(1, api().IsPrintFinished(second, &remaining, 0, 0)) << "nothing to follow";
+  EXPECT_EQ(-7, remaining);
+
+  // Printer 1's job is untouched by all this.
+  EXPECT_TRUE(finish(kFirst.number));
+  EXPECT_EQ(0u, api().GetPrintError(kFirst.number, nullptr, 0));
+  expect_printed(kFirst, 1, label_for(kFirst, 1));
+  EXPECT_EQ(0, print_one_label(3)) << "and its next label follows on the open port";
+  EXPECT_TRUE(finish(kFirst.number));
+  expect_printed(kFirst, 2, label_for(kFirst, 3));
+
+  // Once printer 1 lets go of the port, printer 2 prints on it.
+  ASSERT_TRUE(sim().ok("pace 5", kFirst.com));
+  EXPECT_EQ(1u, api().ClosePrinter(kFirst.slot()));
+  EXPECT_EQ(1u, api().IsPrintReady(second - 1, 0));
+  EXPECT_EQ(0, api().StartPrint(second, 1, bitmap, &job2.info));
+  DeleteObject(bitmap);
+  EXPECT_TRUE(finish(second));
+  expect_printed(kFirst, 3, label_for(kFirst, 2));
+  EXPECT_EQ(1u, api().ClosePrinter(second - 1));
 }

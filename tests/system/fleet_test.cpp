@@ -1,15 +1,15 @@
 // Eight printers at once, driven the way the host drives them: one simulator
 // serves COM1..COM8, four 12 dot/mm and four 8 dot/mm printers with their own
 // head widths, baud rates, data bits, stop bits and parity from the INI file
-// (half of them drain the line at the rate the driver set), some printing
-// two or three copies of each label. The host takes
-// every slot in turn through a complete label (KtPrStartPrint) and then an
-// incremental one with a changed counter (KtPrPrintOneLabel), polling the
-// eight printers alternately, one KtPrIsPrintFinished each per round, until
-// all report finished. Every printed label equals its picture at its
-// centring offset, dot for dot; each printer got its own print conditions;
-// the line settings each port saw are the INI file's; and when the printers
-// are closed nothing the driver made is left behind.
+// (half of them drain the line at the rate the driver set), some printing two
+// or three copies of each label. The host takes every slot in turn through a
+// complete label (KtPrStartPrint) and then an incremental one with a changed
+// counter (KtPrPrintOneLabel), polling the eight printers alternately, one
+// KtPrIsPrintFinished each per round, until all report finished. Every
+// printed label equals its picture at its centring offset, dot for dot; each
+// printer got its own print conditions; the line settings each port saw are
+// the INI file's; and when the printers are closed nothing the driver made is
+// left behind.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -19,10 +19,10 @@
 #include <vector>
 
 #include "support/gdi_hooks.h"
-#include "support/process_counts.h"
 #include "support/host_environment.h"
 #include "support/host_job.h"
 #include "support/png_image.h"
+#include "support/process_counts.h"
 #include "support/tlxsim_client.h"
 #include "tests/driver/driver_dll.h"
 #include "tests/job/label_maker.h"

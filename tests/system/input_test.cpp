@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "support/gdi_hooks.h"
-#include "support/process_counts.h"
 #include "support/png_image.h"
+#include "support/process_counts.h"
 #include "support/test_files.h"
 #include "labelhost/host_dialog.h"
 #include "tests/dialog/dialog_user.h"
@@ -388,15 +388,19 @@ struct NumberCase {
   DWORD firstCode = 0;          // KtPrGetPrintError(1)
   bool firstPortHeld = false;   // the port of printer 1
   long long firstReceived = -1; // bytes the printer on COM9 received; -1: not counted
+  bool reloadsFirst = false;    // slot 0's settings are loaded again from the INI file
 };
 
 const char kFormatName2[] = "Numbers";
 
 // Slot 0 with a pending error (60806) and its port open; slot 1 with its port
-// open; slot 7 closed; every slot's user value 0x100 + printer number.
+// open; slot 7 closed; every slot's user value 0x100 + printer number. Then
+// the INI file changes: printer 1 is now on COM17 at 19200 baud, so a call
+// that loads slot 0's settings again shows in the port slot 0 opens next.
 void prepare_slots(BadInput& t) {
   for (int com : t.coms_)
     t.reset_printer(com);
+  t.put_ini(true, t.ini_text());
   for (const veldrin_test::SystemPrinter& p : veldrin_test::kPrinters)
     ASSERT_EQ(0, t.api().InitPrinter(p.number, 0));
   for (DWORD n = 1; n <= 8; ++n)
@@ -407,6 +411,11 @@ void prepare_slots(BadInput& t) {
   LONG remaining = 0;
   ASSERT_EQ(2, t.api().IsPrintFinished(kSecond.number, &remaining, 0, 0));
   ASSERT_EQ(1u, t.api().ClosePrinter(kLast.slot()));
+  std::string ini =
+      "[VELDRIN Info]\r\n" + HostEnvironment::printer_keys(kFirst.number, kLetterCom, 19200, 56);
+  for (const veldrin_test::SystemPrinter& p : {kSecond, kLast})
+    ini += HostEnvironment::printer_keys(p.number, p.com, 57600, p.maxWidthMm);
+  t.put_ini(true, ini);
 }
 
 LONG print_with(BadInput& t, DWORD number, int how) {
@@ -422,19 +431,21 @@ LONG print_with(BadInput& t, DWORD number, int how) {
 }
 
 // The settings dialog opened for a number: it shows slot 0's port and baud
-// rate (COM9 at 57600); the user cancels.
+// rate as the INI file now has them (COM17 at 19200); the user cancels.
 LONG setup_with(BadInput& t, DWORD number) {
   HostJob job(kFirst.typeCode(), kLabelWidth, kLabelLength);
   std::vector<std::string> failures;
-  bool com9 = false, baud57600 = false;
+  bool freePort = false, baud19200 = false;
+  std::string port;
   const DWORD result =
       veldrin_test::RunWithUser([&] { return t.api().PrinterSetup(nullptr, number, &job.info); },
                                 [&](veldrin_test::DialogUser& u) {
                                   HWND dlg = u.WaitForWindow(veldrin_test::kSettingsCaption);
                                   if (dlg == nullptr)
                                     return u.Fail("the settings dialog did not open");
-                                  com9 = u.Checked(dlg, 6209);
-                                  baud57600 = u.Checked(dlg, 6214);
+                                  freePort = u.Checked(dlg, 6210);
+                                  port = u.Text(dlg, 6103);
+                                  baud19200 = u.Checked(dlg, 6212);
                                   u.Press(dlg, IDCANCEL);
                                   if (!u.WaitGone(dlg))
                                     u.Fail("the dialog did not close");
@@ -442,8 +453,9 @@ LONG setup_with(BadInput& t, DWORD number) {
                                 &failures);
   for (const std::string& f : failures)
     ADD_FAILURE() << "user: " << f;
-  EXPECT_TRUE(com9) << "the dialog shows printer 1's port";
-  EXPECT_TRUE(baud57600) << "and its baud rate";
+  EXPECT_TRUE(freePort) << "the dialog shows printer 1's port";
+  EXPECT_EQ("17", port);
+  EXPECT_TRUE(baud19200) << "and its baud rate";
   return static_cast<LONG>(result);
 }
 
@@ -569,8 +581,10 @@ const NumberCase kNumberCases[] = {
     {"KtPrRePrintOneLabel", Argument::kPrinterNumber,
      [](BadInput& t, DWORD n) -> LONG { return print_with(t, n, 2); }, 0, Lands::kFirstSlot, 0,
      true, -1},
-    {"KtPrPrinterSetup", Argument::kPrinterNumber, setup_with, 1, Lands::kFirstSlot, 0, true, 0},
-    {"KtPrCondDlgCB", Argument::kPrinterNumber, conddlg_with, 0, Lands::kFirstSlot, 0, true, 0},
+    {"KtPrPrinterSetup", Argument::kPrinterNumber, setup_with, 1, Lands::kFirstSlot, 0, true, 0,
+     true},
+    {"KtPrCondDlgCB", Argument::kPrinterNumber, conddlg_with, 0, Lands::kFirstSlot, 0, true, 0,
+     true},
 };
 } // namespace
 
@@ -609,6 +623,14 @@ TEST_F(BadInput, NumbersOutOfRangeAtEveryExport) {
         error_text(kFirst.number, &code);
         EXPECT_EQ(c.firstCode, code) << "printer 1's error";
       }
+      // Slot 0's settings: the port it opens next.
+      EXPECT_EQ(1u, api().ClosePrinter(kFirst.slot()));
+      const long long before9 = sim().number("received", kFirst.com);
+      const long long before17 = sim().number("received", kLetterCom);
+      EXPECT_EQ(1u, api().IsPrintReady(kFirst.slot(), 0));
+      EXPECT_EQ(c.reloadsFirst ? 0 : 7, sim().number("received", kFirst.com) - before9);
+      EXPECT_EQ(c.reloadsFirst ? 7 : 0, sim().number("received", kLetterCom) - before17)
+          << "printer 1's settings loaded again";
     }
   }
 }
