@@ -6,13 +6,18 @@
 namespace veldrin_test {
 
 size_t CountOpenHandles() {
-  // Handle values are multiples of 4 from a table that starts small; far more
-  // than a test program ever holds are probed.
+  // Handle values are multiples of 4 handed out from the bottom of a table,
+  // so the live ones sit together at the low end: probe block by block until
+  // four blocks in a row past the last live handle are empty.
+  constexpr ULONG_PTR kBlock = 1024 * 4;
   size_t count = 0;
-  for (ULONG_PTR value = 4; value < 0x40000; value += 4) {
+  ULONG_PTR lastLive = 0;
+  for (ULONG_PTR value = 4; value < lastLive + 4 * kBlock + kBlock; value += 4) {
     DWORD flags = 0;
-    if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags))
+    if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) {
       ++count;
+      lastLive = value;
+    }
   }
   return count;
 }
