@@ -10,6 +10,7 @@ struct HookState {
   int failAt;                   // which call of it, from 1; 0: none
   CallLedger ledger;            // what was noted
   void* real[kHookedCallCount]; // the system's functions
+  bool history = true;          // keep the call order and the objects made
 };
 HookState g_state;
 
@@ -21,7 +22,8 @@ template <typename Fn> Fn real(HookedCall call) {
 bool note(HookedCall call) {
   if (!g_state.recording)
     return false;
-  g_state.ledger.order.push_back(call);
+  if (g_state.history)
+    g_state.ledger.order.push_back(call);
   const int n = ++g_state.ledger.calls[call];
   return g_state.fail == call && g_state.failAt == n;
 }
@@ -32,7 +34,8 @@ HDC WINAPI hook_CreateCompatibleDC(HDC dc) {
   HDC made = real<HDC(WINAPI*)(HDC)>(kCallCreateCompatibleDC)(dc);
   if (g_state.recording && made != nullptr) {
     g_state.ledger.liveMemoryDcs.insert(made);
-    g_state.ledger.madeObjects.push_back(made);
+    if (g_state.history)
+      g_state.ledger.madeObjects.push_back(made);
   }
   return made;
 }
@@ -58,7 +61,8 @@ HBITMAP WINAPI hook_CreateBitmap(int w, int h, UINT planes, UINT bits, const voi
       w, h, planes, bits, data);
   if (g_state.recording && made != nullptr) {
     g_state.ledger.liveBitmaps.insert(made);
-    g_state.ledger.madeObjects.push_back(made);
+    if (g_state.history)
+      g_state.ledger.madeObjects.push_back(made);
   }
   return made;
 }
@@ -138,7 +142,8 @@ HGLOBAL WINAPI hook_GlobalAlloc(UINT flags, SIZE_T size) {
   HGLOBAL block = real<HGLOBAL(WINAPI*)(UINT, SIZE_T)>(kCallGlobalAlloc)(flags, size);
   if (g_state.recording && block != nullptr) {
     g_state.ledger.liveBlocks.insert(block);
-    g_state.ledger.madeBlocks.push_back(block);
+    if (g_state.history)
+      g_state.ledger.madeBlocks.push_back(block);
     g_state.ledger.locks[block] = 0;
   }
   return block;
@@ -260,6 +265,8 @@ CallLedger StopRecording() {
   g_state.failAt = 0;
   return g_state.ledger;
 }
+
+void KeepCallHistory(bool keep) { g_state.history = keep; }
 
 CallLedger PeekRecording() {
   return g_state.ledger;

@@ -64,3 +64,8 @@ CallLedger StopRecording();
 
 // The ledger so far; recording goes on.
 CallLedger PeekRecording();
+
+// Whether the ledger keeps every call and every object made in order (the
+// default). A long run turns it off so the ledger does not grow with it; the
+// live sets and counts are kept either way.
+void KeepCallHistory(bool keep);

@@ -113,7 +113,7 @@ bool TlxSim::start(const std::vector<SimPrinter>& printers, std::string* error) 
     script += " --port " + sh_quote(arg);
     coms_.push_back(p.com);
   }
-  script += " --ready " + sh_quote(unix_dir + "/ready") + " --owned --max-seconds 3600 >" +
+  script += " --ready " + sh_quote(unix_dir + "/ready") + " --owned --max-seconds 14400 >" +
             sh_quote(unix_dir + "/tlxsim.out") + " 2>&1 </dev/null\n";
   if (!write_file(work_dir_ + "\\start.sh", script) || !run_unix(unix_dir + "/start.sh"))
     return fail(error, "cannot start " + binary);
