@@ -16,6 +16,7 @@
 #include "labelhost/driver_api.h"
 #include "labelhost/label_image.h"
 #include "support/host_environment.h"
+#include "support/host_job.h"
 #include "support/tlxsim_client.h"
 
 namespace {
@@ -41,60 +42,32 @@ double now_ms() {
 }
 
 struct RunFigures {
-  double bytes = 0;  // sums over the labels counted
+  double bytes = 0; // sums over the labels counted
   double wallMs = 0;
   double lineMs = 0;
   double cpuMs = 0;
   int labels = 0;
 };
 
-bool wait_finished(const DriverApi& api) {
-  LONG remaining = -1;
-  for (int i = 0; i < 400; ++i) {
-    const LONG r = api.IsPrintFinished(kPrinter, &remaining, 0, 0);
-    if (r == 1)
-      return true;
-    if (r == -1)
-      return false;
-  }
-  return false;
-}
-
 // Prints the run; figures of labels 2..20 (the first is always complete).
 bool run(const DriverApi& api, veldrin_test::TlxSim& sim, int baud, bool incremental,
          RunFigures* following, RunFigures* first) {
-  FormatInfo format{};
-  format.wLabelWidth = 500;
-  format.wLabelLength = 300;
-  ConditionInfo condition{};
-  condition.nContrast = 5;
-  memcpy(condition.achStartPos, "000", 3);
-  PrintData data{};
-  data.wTypeCode = 261;
-  api.GetPrintData(kPrinter, &data);
-  ExtraRecord extra{};
-  memcpy(extra.abData, "LOT-A", 5);
-  extra.wLength = 5;
-  WORD extraCount = 1;
-  PrintJobInfo job{};
-  job.pFormat = &format;
-  job.pCondition = &condition;
-  job.pPrintData = &data;
-  job.bIncremental = incremental ? 1 : 0;
-  job.pExtraRecords = &extra;
-  job.pExtraCount = &extraCount;
+  veldrin_test::HostJob job(261, 500, 300);
+  memcpy(job.condition.achStartPos, "000", 3);
+  job.info.bIncremental = incremental ? 1 : 0;
+  job.add_extra("LOT-A");
 
   for (int n = 1; n <= kLabels; ++n) {
     HBITMAP label = DrawLabel(600, 360, n, kLabels);
     sim.command("reset");
     const double cpu0 = thread_cpu_ms();
     const double t0 = now_ms();
-    const SHORT result = n == 1 ? api.StartPrint(kPrinter, 1, label, &job)
-                                : api.PrintOneLabel(kPrinter, 1, label, &job);
+    const SHORT result = n == 1 ? api.StartPrint(kPrinter, 1, label, &job.info)
+                                : api.PrintOneLabel(kPrinter, 1, label, &job.info);
     const double wall = now_ms() - t0;
     const double cpu = thread_cpu_ms() - cpu0;
     DeleteObject(label);
-    if (result != 0 || !wait_finished(api)) {
+    if (result != 0 || !veldrin_test::FollowJobToEnd(api.IsPrintFinished, kPrinter)) {
       char message[256] = "";
       printf("label %d failed: %lu %s\n", n, api.GetPrintError(kPrinter, message, 256), message);
       return false;

@@ -15,10 +15,11 @@
 #include "labelhost/driver_api.h"
 #include "support/gdi_hooks.h"
 #include "support/host_environment.h"
+#include "support/host_job.h"
 #include "support/png_image.h"
 #include "support/process_counts.h"
 #include "support/tlxsim_client.h"
-#include "tests/job/label_maker.h"
+#include "support/label_maker.h"
 
 namespace {
 constexpr int kCom = 17;
@@ -41,17 +42,6 @@ Holdings holdings() {
   return h;
 }
 
-bool finished(const DriverApi& api) {
-  LONG remaining = -1;
-  for (int i = 0; i < 400; ++i) {
-    const LONG r = api.IsPrintFinished(kPrinter, &remaining, 0, 0);
-    if (r == 1)
-      return true;
-    if (r == -1)
-      return false;
-  }
-  return false;
-}
 } // namespace
 
 int main(int argc, char** argv) {
@@ -71,22 +61,9 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  FormatInfo format{};
-  format.wLabelWidth = 500;
-  format.wLabelLength = 300;
-  ConditionInfo condition{};
-  condition.nContrast = 5;
-  memcpy(condition.achStartPos, "000", 3);
-  PrintData data{};
-  data.wTypeCode = 261;
-  api.GetPrintData(kPrinter, &data);
-  WORD extraCount = 0;
-  PrintJobInfo job{};
-  job.pFormat = &format;
-  job.pCondition = &condition;
-  job.pPrintData = &data;
-  job.bIncremental = 1;
-  job.pExtraCount = &extraCount;
+  veldrin_test::HostJob job(261, 500, 300);
+  memcpy(job.condition.achStartPos, "000", 3);
+  job.info.bIncremental = 1;
 
   if (api.InitPrinter(kPrinter, 0) != 0 || !api.IsPrintReady(kPrinter - 1, 0)) {
     printf("the printer is not ready\n");
@@ -95,18 +72,20 @@ int main(int argc, char** argv) {
   // The first label opens the port and makes the kept bitmap: measure after it.
   TestLabel label = MakeTestLabel(600, 360, 7, 0);
   HBITMAP bitmap = LabelBitmap(label);
-  if (api.StartPrint(kPrinter, 1, bitmap, &job) != 0 || !finished(api))
+  if (api.StartPrint(kPrinter, 1, bitmap, &job.info) != 0 ||
+      !veldrin_test::FollowJobToEnd(api.IsPrintFinished, kPrinter))
     return 1;
   DeleteObject(bitmap);
   const Holdings before = holdings();
-  KeepCallHistory(false);  // the ledger itself must not grow with the run
+  KeepCallHistory(false); // the ledger itself must not grow with the run
   StartRecording();
   const DWORD start = GetTickCount();
   int failures = 0;
   for (int n = 1; n <= labels; ++n) {
     label = MakeTestLabel(600, 360, 7, n);
     bitmap = LabelBitmap(label);
-    if (api.PrintOneLabel(kPrinter, 1, bitmap, &job) != 0 || !finished(api)) {
+    if (api.PrintOneLabel(kPrinter, 1, bitmap, &job.info) != 0 ||
+        !veldrin_test::FollowJobToEnd(api.IsPrintFinished, kPrinter)) {
       char message[256] = "";
       printf("label %d failed: %lu %s\n", n, api.GetPrintError(kPrinter, message, 256), message);
       ++failures;

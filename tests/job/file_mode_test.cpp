@@ -10,7 +10,7 @@
 #include "driver/slots.h"
 #include "settings/store.h"
 #include "support/test_files.h"
-#include "tests/job/label_maker.h"
+#include "support/label_maker.h"
 
 TEST(FileMode, TouchesNoPortAndNoSlotState) {
   constexpr uint8_t kSlot = 5;

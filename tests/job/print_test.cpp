@@ -17,7 +17,7 @@
 #include "support/process_counts.h"
 #include "support/tlxsim_client.h"
 #include "tests/driver/driver_dll.h"
-#include "tests/job/label_maker.h"
+#include "support/label_maker.h"
 
 namespace {
 constexpr int kCom12 = 14;      // the 12 dot/mm printer
@@ -105,17 +105,8 @@ protected:
 
   // The printed label `number` holds the label at (offset, 0) and nothing else.
   void expect_printed(DWORD printer, int number, const TestLabel& label, int offset) {
-    const int com = com_of(printer);
-    ASSERT_TRUE(sim_->wait_labels(number, 10000, com));
-    veldrin_test::Pixels png;
-    std::string error;
-    ASSERT_TRUE(veldrin_test::read_png(sim_->label_path(number, com), &png, &error)) << error;
-    ASSERT_GE(png.width, offset + label.width);
-    ASSERT_GE(png.height, label.height);
-    const veldrin_test::PrintedDifference d =
-        veldrin_test::ComparePrinted(png, offset, label.width, label.height, label.black);
-    EXPECT_EQ(0u, d.wrong) << "dots inside the label differ";
-    EXPECT_EQ(0u, d.stray) << "dots printed outside the label";
+    std::string why;
+    EXPECT_TRUE(PrintedAsLabel(*sim_, com_of(printer), number, label, offset, &why)) << why;
   }
 
   veldrin_test::HostEnvironment host_;
@@ -239,12 +230,7 @@ TEST_F(PrintJob, FileModeWritesTheCompleteLabelsStreamOnly) {
                 "00??00\r",
             stream);
   EXPECT_EQ(0, sim_->number("received", kCom12)) << "no port is used";
-  char name[32];
-  snprintf(name, sizeof(name), "\\\\.\\COM%d", kCom12);
-  HANDLE h = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                         FILE_FLAG_OVERLAPPED, nullptr);
-  EXPECT_NE(INVALID_HANDLE_VALUE, h) << "the port was never opened";
-  CloseHandle(h);
+  EXPECT_TRUE(veldrin_test::ComPortIsFree(kCom12)) << "the port was never opened";
 }
 
 TEST_F(PrintJob, FailuresReportTheirCodesAndTheNextLabelPrints) {

@@ -53,21 +53,6 @@ protected:
 
   static const DriverApi& api() { return Driver(); }
 
-  // Whether the test itself can open the port now, i.e. the driver holds it closed.
-  static bool port_free(int com) {
-    char name[32];
-    snprintf(name, sizeof(name), "\\\\.\\COM%d", com);
-    HANDLE h = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                           FILE_FLAG_OVERLAPPED, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-      return false;
-    DCB dcb{};
-    dcb.DCBlength = sizeof(dcb);
-    const bool usable = GetCommState(h, &dcb);
-    CloseHandle(h);
-    return usable;
-  }
-
   // Opens the printer's port the way polling does, so that what the printer
   // sends from now on is kept (opening a port discards what came before).
   void connect(DWORD printer) {
@@ -98,7 +83,7 @@ veldrin_test::TlxSim* JobMonitoring::sim_ = nullptr;
 TEST_F(JobMonitoring, ReadyOnAFreshConnectionSendsStopAndClosesThePort) {
   EXPECT_EQ(1u, api().IsPrintReady(kPrinterA - 1, 0));
   EXPECT_GE(sim_->wait_log("stop", 3000, kComA), 0) << "the printer got the stop command";
-  EXPECT_TRUE(port_free(kComA)) << "the stop closed the port again";
+  EXPECT_TRUE(veldrin_test::ComPortIsFree(kComA)) << "the stop closed the port again";
   // A second call connects afresh and stops again.
   EXPECT_EQ(1u, api().IsPrintReady(kPrinterA - 1, 0));
   EXPECT_EQ(14, sim_->number("received", kComA)) << "two stop commands of 7 bytes";
@@ -110,12 +95,12 @@ TEST_F(JobMonitoring, ReadyOnAFreshConnectionSendsStopAndClosesThePort) {
 TEST_F(JobMonitoring, ReadyWithDsrOffReportsTheStateAndKeepsThePortOpen) {
   ASSERT_TRUE(sim_->ok("dsr off", kComA));
   EXPECT_EQ(0u, api().IsPrintReady(kPrinterA - 1, 0));
-  EXPECT_FALSE(port_free(kComA)) << "the port stays open";
+  EXPECT_FALSE(veldrin_test::ComPortIsFree(kComA)) << "the port stays open";
   EXPECT_EQ(0, sim_->number("received", kComA)) << "nothing is sent";
   DWORD code = 0;
   EXPECT_EQ("The state of the printer cannot be printed.", error_text(kPrinterA, &code));
   EXPECT_EQ(60806u, code);
-  EXPECT_TRUE(port_free(kComA)) << "fetching the error closed the port";
+  EXPECT_TRUE(veldrin_test::ComPortIsFree(kComA)) << "fetching the error closed the port";
   EXPECT_EQ("The state of the printer cannot be printed.", error_text(kPrinterA, &code));
   EXPECT_EQ(60806u, code) << "the code stays until something clears it";
   const std::vector<std::string> expected = {"GetPrintError--60806", "GetPrintError-CloseCom",
@@ -128,7 +113,7 @@ TEST_F(JobMonitoring, ReadyOnAnOpenPortOnlyLooksAtDsr) {
   EXPECT_EQ(0u, api().IsPrintReady(kPrinterA - 1, 0)); // leaves the port open
   ASSERT_TRUE(sim_->ok("dsr on", kComA));
   EXPECT_EQ(1u, api().IsPrintReady(kPrinterA - 1, 0));
-  EXPECT_FALSE(port_free(kComA)) << "no stop, no close on an open port";
+  EXPECT_FALSE(veldrin_test::ComPortIsFree(kComA)) << "no stop, no close on an open port";
   EXPECT_EQ(0, sim_->number("received", kComA));
 }
 
@@ -149,7 +134,7 @@ TEST_F(JobMonitoring, StopSendsTheStopCommandAndFeedIsTheSame) {
   EXPECT_EQ(1u, api().FeedLabel(kPrinterA, 12345));
   ASSERT_TRUE(
       veldrin_test::wait_until([&] { return sim_->number("received", kComA) == 14; }, 3000));
-  EXPECT_TRUE(port_free(kComA));
+  EXPECT_TRUE(veldrin_test::ComPortIsFree(kComA));
 }
 
 TEST_F(JobMonitoring, RemainingCountReplies) {

@@ -266,7 +266,9 @@ CallLedger StopRecording() {
   return g_state.ledger;
 }
 
-void KeepCallHistory(bool keep) { g_state.history = keep; }
+void KeepCallHistory(bool keep) {
+  g_state.history = keep;
+}
 
 CallLedger PeekRecording() {
   return g_state.ledger;

@@ -46,6 +46,21 @@ struct HostJob {
   }
 };
 
+// Polls the driver's KtPrIsPrintFinished for `printer` until the job is
+// finished (true) or failed or `maxPolls` polls have passed (false).
+inline bool FollowJobToEnd(LONG(WINAPI* isPrintFinished)(DWORD, LONG*, DWORD, DWORD), DWORD printer,
+                           int maxPolls = 400) {
+  LONG remaining = -1;
+  for (int i = 0; i < maxPolls; ++i) {
+    const LONG result = isPrintFinished(printer, &remaining, 0, 0);
+    if (result == 1)
+      return true;
+    if (result == -1)
+      return false;
+  }
+  return false;
+}
+
 // Centring offset in dots: half the print width the label leaves free,
 // rounded up.
 inline int CentringOffsetDots(int maxWidthMm, int widthTenthMm, int dotsPerMm) {

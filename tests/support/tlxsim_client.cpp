@@ -273,4 +273,18 @@ std::string TlxSim::label_path(int number, int com) const {
   return out_dir(com) + name;
 }
 
+bool ComPortIsFree(int com) {
+  char name[32];
+  snprintf(name, sizeof(name), "\\\\.\\COM%d", com);
+  HANDLE h = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                         FILE_FLAG_OVERLAPPED, nullptr);
+  if (h == INVALID_HANDLE_VALUE)
+    return false;
+  DCB dcb{};
+  dcb.DCBlength = sizeof(dcb);
+  const bool usable = GetCommState(h, &dcb) != FALSE;
+  CloseHandle(h);
+  return usable;
+}
+
 } // namespace veldrin_test

@@ -90,6 +90,10 @@ private:
   std::string pending_;                  // bytes received past the last line
 };
 
+// Whether nobody holds COM `com`: this program can open it and read its line
+// settings (a pinned port with nothing behind it opens, but cannot be used).
+bool ComPortIsFree(int com);
+
 // Polls `condition` every 10 ms until it holds or `timeout_ms` passes.
 bool wait_until(const std::function<bool()>& condition, DWORD timeout_ms);
 

@@ -87,17 +87,7 @@ std::string SystemTest::ini_text(const std::string& more) {
 }
 
 bool SystemTest::port_held(int com) {
-  char name[32];
-  snprintf(name, sizeof(name), "\\\\.\\COM%d", com);
-  HANDLE h = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                         FILE_FLAG_OVERLAPPED, nullptr);
-  if (h == INVALID_HANDLE_VALUE)
-    return true;
-  DCB dcb{};
-  dcb.DCBlength = sizeof(dcb);
-  const bool usable = GetCommState(h, &dcb);
-  CloseHandle(h);
-  return !usable;
+  return !ComPortIsFree(com);
 }
 
 TestLabel SystemTest::label_for(const SystemPrinter& p, int counter) {
@@ -142,15 +132,8 @@ void SystemTest::expect_printed(const SystemPrinter& p, int number, const TestLa
 }
 
 void SystemTest::expect_printed_at(int com, int number, const TestLabel& label, int offset) {
-  ASSERT_TRUE(sim_->wait_labels(number, 10000, com));
-  Pixels png;
-  std::string error;
-  ASSERT_TRUE(read_png(sim_->label_path(number, com), &png, &error)) << error;
-  ASSERT_GE(png.width, offset + label.width);
-  ASSERT_GE(png.height, label.height);
-  const PrintedDifference d = ComparePrinted(png, offset, label.width, label.height, label.black);
-  EXPECT_EQ(0u, d.wrong) << "dots inside the label differ";
-  EXPECT_EQ(0u, d.stray) << "dots printed outside the label";
+  std::string why;
+  EXPECT_TRUE(PrintedAsLabel(*sim_, com, number, label, offset, &why)) << why;
 }
 
 std::string SystemTest::error_text(DWORD printer, DWORD* code) {

@@ -16,7 +16,7 @@
 #include "support/host_job.h"
 #include "support/tlxsim_client.h"
 #include "tests/driver/driver_dll.h"
-#include "tests/job/label_maker.h"
+#include "support/label_maker.h"
 
 namespace veldrin_test {
 

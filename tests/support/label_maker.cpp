@@ -1,7 +1,10 @@
 // Test label pictures and their bitmaps.
-#include "tests/job/label_maker.h"
+#include "support/label_maker.h"
 
 #include <cstring>
+
+#include "support/png_image.h"
+#include "support/tlxsim_client.h"
 
 namespace {
 uint32_t next_random(uint32_t* state) {
@@ -96,4 +99,27 @@ HBITMAP LabelBitmap(const TestLabel& label, int bitsPerPixel) {
   }
   GdiFlush();
   return bitmap;
+}
+
+bool PrintedAsLabel(veldrin_test::TlxSim& sim, int com, int number, const TestLabel& label,
+                    int offset, std::string* why) {
+  if (!sim.wait_labels(number, 10000, com)) {
+    *why = "label " + std::to_string(number) + " was not printed";
+    return false;
+  }
+  veldrin_test::Pixels png;
+  if (!veldrin_test::read_png(sim.label_path(number, com), &png, why))
+    return false;
+  if (png.width < offset + label.width || png.height < label.height) {
+    *why = "the printed label is " + std::to_string(png.width) + " x " +
+           std::to_string(png.height) + ", too small for the label at " + std::to_string(offset);
+    return false;
+  }
+  const veldrin_test::PrintedDifference d =
+      veldrin_test::ComparePrinted(png, offset, label.width, label.height, label.black);
+  if (d.wrong == 0 && d.stray == 0)
+    return true;
+  *why = std::to_string(d.wrong) + " dots inside the label differ, " + std::to_string(d.stray) +
+         " printed outside it";
+  return false;
 }

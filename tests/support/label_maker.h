@@ -6,7 +6,12 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
+
+namespace veldrin_test {
+class TlxSim;
+}
 
 struct TestLabel {
   int width = 0;              // pixels per row
@@ -22,3 +27,9 @@ TestLabel MakeTestLabel(int width, int height, uint32_t seed, int counter);
 // The label as a GDI bitmap of the given depth (1, 8, 24 or 32 bits per
 // pixel); the caller deletes it.
 HBITMAP LabelBitmap(const TestLabel& label, int bitsPerPixel = 24);
+
+// Whether the printer on COM `com` printed, as its label `number`, exactly
+// `label` at (offset, 0) and nothing outside it (waits up to 10 s for the
+// label). False with the reason in *why.
+bool PrintedAsLabel(veldrin_test::TlxSim& sim, int com, int number, const TestLabel& label,
+                    int offset, std::string* why);
