@@ -8,43 +8,16 @@
 #include <string>
 
 #include "support/png_image.h"
+#include "support/programs.h"
 #include "support/test_files.h"
 #include "tests/settings/ini_fixture.h"
 
 namespace {
-std::string labelhost_path() {
-  char path[MAX_PATH];
-  const DWORD n = GetModuleFileNameA(nullptr, path, sizeof(path));
-  std::string dir(path, n);
-  return dir.substr(0, dir.find_last_of('\\') + 1) + "labelhost.exe";
-}
-
 // Runs labelhost with these arguments; its exit code (-1 if it could not be
 // run) and what it printed.
 int run_labelhost(const std::string& args, const std::string& outputFile, std::string* output) {
-  SECURITY_ATTRIBUTES sa{sizeof(sa), nullptr, TRUE};
-  HANDLE out = CreateFileA(outputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (out == INVALID_HANDLE_VALUE)
-    return -1;
-  std::string command = "\"" + labelhost_path() + "\" " + args;
-  STARTUPINFOA si{};
-  si.cb = sizeof(si);
-  si.dwFlags = STARTF_USESTDHANDLES;
-  si.hStdOutput = out;
-  si.hStdError = out;
-  PROCESS_INFORMATION pi{};
-  DWORD code = static_cast<DWORD>(-1);
-  if (CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si,
-                     &pi)) {
-    WaitForSingleObject(pi.hProcess, 60000);
-    GetExitCodeProcess(pi.hProcess, &code);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-  }
-  CloseHandle(out);
-  veldrin_test::read_file(outputFile, output);
-  return static_cast<int>(code);
+  return veldrin_test::RunProgram(
+      "\"" + veldrin_test::BuildProgramPath("labelhost.exe") + "\" " + args, outputFile, output);
 }
 
 class DialogTool : public IniFixture {

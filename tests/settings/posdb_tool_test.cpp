@@ -6,33 +6,19 @@
 
 #include <string>
 
+#include "support/programs.h"
 #include "tests/settings/ini_fixture.h"
 #include "tests/settings/position_file.h"
 
 namespace {
-// labelhost.exe beside this test program.
-std::string labelhost_path() {
-  char path[MAX_PATH];
-  const DWORD n = GetModuleFileNameA(nullptr, path, sizeof(path));
-  std::string dir(path, n);
-  return dir.substr(0, dir.find_last_of('\\') + 1) + "labelhost.exe";
-}
-
 // Runs labelhost with these arguments; the exit code, or -1.
 int run_labelhost(const std::string& args) {
-  std::string command = "\"" + labelhost_path() + "\" " + args;
-  STARTUPINFOA si{};
-  si.cb = sizeof(si);
-  PROCESS_INFORMATION pi{};
-  if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                      &pi))
-    return -1;
-  WaitForSingleObject(pi.hProcess, 60000);
-  DWORD code = static_cast<DWORD>(-1);
-  GetExitCodeProcess(pi.hProcess, &code);
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
-  return static_cast<int>(code);
+  char temp[MAX_PATH];
+  GetTempPathA(sizeof(temp), temp);
+  std::string output;
+  return veldrin_test::RunProgram("\"" + veldrin_test::BuildProgramPath("labelhost.exe") + "\" " +
+                                      args,
+                                  std::string(temp) + "veldrin-posdb-tool.txt", &output);
 }
 
 // The five default fields: Format 64, Product 64, MacNo 4, StartPos 8,
