@@ -15,7 +15,6 @@
 
 namespace {
 constexpr uint32_t kCases = 1600;
-ChangedRegion* const kUntouched = reinterpret_cast<ChangedRegion*>(static_cast<uintptr_t>(0x5678));
 } // namespace
 
 TEST(FastAndLiteral, AgreeOnGeneratedLabels) {
@@ -26,13 +25,13 @@ TEST(FastAndLiteral, AgreeOnGeneratedLabels) {
     SCOPED_TRACE(testing::Message() << "case " << n << ": " << pair.kind);
     const BitmapBits previous = ViewOf(pair.previous);
     const BitmapBits current = ViewOf(pair.current);
-    ChangedRegion* fast = kUntouched;
-    ChangedRegion* literal = kUntouched;
+    ChangedRegion* fast = kUntouchedRegions;
+    ChangedRegion* literal = kUntouchedRegions;
     const int16_t fastResult = FindChangedRegionsInBits(&previous, &current, &fast);
     const int16_t literalResult = LiteralFindChangedRegions(&previous, &current, &literal);
     ASSERT_EQ(literalResult, fastResult);
     if (fastResult <= 0) {
-      EXPECT_EQ(kUntouched, fast);
+      EXPECT_EQ(kUntouchedRegions, fast);
     } else {
       for (int16_t k = 0; k < fastResult; ++k) {
         SCOPED_TRACE(k);
@@ -76,8 +75,8 @@ TEST(FastAndLiteral, AgreeOnLabelsOfMoreThan65535Blocks) {
       FlipPixel(&current, (k * 7919) % 2056, 1200 + (k * 104729) % 400);
     const BitmapBits a = ViewOf(previous);
     const BitmapBits b = ViewOf(current);
-    ChangedRegion* fast = kUntouched;
-    ChangedRegion* literal = kUntouched;
+    ChangedRegion* fast = kUntouchedRegions;
+    ChangedRegion* literal = kUntouchedRegions;
     const int16_t fastResult = FindChangedRegionsInBits(&a, &b, &fast);
     const int16_t literalResult = LiteralFindChangedRegions(&a, &b, &literal);
     ASSERT_EQ(literalResult, fastResult);

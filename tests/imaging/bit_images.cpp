@@ -200,3 +200,11 @@ ImagePair GeneratePair(uint32_t caseNumber) {
       " " + std::to_string(width) + "x" + std::to_string(height) + "x" + std::to_string(depth);
   return pair;
 }
+
+std::string DescribeRegions(const std::vector<ChangedRegion>& regions) {
+  std::string text;
+  for (const ChangedRegion& r : regions)
+    text += "(" + std::to_string(r.x) + "," + std::to_string(r.y) + "," + std::to_string(r.width) +
+            "," + std::to_string(r.height) + ")";
+  return text;
+}

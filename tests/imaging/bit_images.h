@@ -42,3 +42,11 @@ struct ImagePair {
 // around kMaxChangedBlocks; widths often not a multiple of 8 or 16, depths 1,
 // 4, 8, 24 and 32.
 ImagePair GeneratePair(uint32_t caseNumber);
+
+// A pointer value that no allocation returns, to see that a result of -1 or 0
+// leaves the caller's region pointer alone.
+inline ChangedRegion* const kUntouchedRegions =
+    reinterpret_cast<ChangedRegion*>(static_cast<uintptr_t>(0x1234));
+
+// "(x,y,w,h)" for each region, for comparing lists in failure messages.
+std::string DescribeRegions(const std::vector<ChangedRegion>& regions);

@@ -18,24 +18,15 @@
 #include "tests/imaging/worked_examples.h"
 
 namespace {
-ChangedRegion* const kUntouched = reinterpret_cast<ChangedRegion*>(static_cast<uintptr_t>(0x1234));
-
-std::string describe(const std::vector<ChangedRegion>& regions) {
-  std::string text;
-  for (const ChangedRegion& r : regions)
-    text += "(" + std::to_string(r.x) + "," + std::to_string(r.y) + "," + std::to_string(r.width) +
-            "," + std::to_string(r.height) + ")";
-  return text;
-}
 
 // Runs the comparison; the regions for n >= 1, and for -1 and 0 a check that
 // the output pointer was left alone.
 SHORT compare(HBITMAP previous, HBITMAP current, std::vector<ChangedRegion>* regions) {
-  ChangedRegion* out = kUntouched;
+  ChangedRegion* out = kUntouchedRegions;
   const SHORT result = FindChangedRegions(previous, current, &out);
   regions->clear();
   if (result <= 0) {
-    EXPECT_EQ(kUntouched, out) << "regionsOut written for result " << result;
+    EXPECT_EQ(kUntouchedRegions, out) << "regionsOut written for result " << result;
   } else {
     regions->assign(out, out + result);
     free(out);
@@ -80,7 +71,7 @@ TEST(FindChangedRegions, WorkedExamplesOnMonochromeBitmaps) {
     }
     std::vector<ChangedRegion> regions;
     EXPECT_EQ(example.result, compare(previous, current, &regions));
-    EXPECT_EQ(describe(example.regions), describe(regions));
+    EXPECT_EQ(DescribeRegions(example.regions), DescribeRegions(regions));
     DeleteObject(previous);
     DeleteObject(current);
   }
@@ -109,7 +100,7 @@ TEST(FindChangedRegions, EveryDepthAndKindOfBitmap) {
       StartRecording();
       EXPECT_EQ(example.result, compare(previous, current, &regions));
       const CallLedger ledger = StopRecording();
-      EXPECT_EQ(describe(example.regions), describe(regions));
+      EXPECT_EQ(DescribeRegions(example.regions), DescribeRegions(regions));
       // Only read: not changed, selected or released.
       EXPECT_EQ(before.bytes, ReadBitImage(previous).bytes);
       EXPECT_EQ(after.bytes, ReadBitImage(current).bytes);
@@ -133,7 +124,7 @@ TEST(FindChangedRegions, TenThousandChangedBlocksAreAcceptedTheNextIsNot) {
   HBITMAP oneMore = BitmapFromImage(image);
   std::vector<ChangedRegion> regions;
   EXPECT_EQ(1, compare(previous, exactly, &regions));
-  EXPECT_EQ(describe({{0, 0, 800, 808}}), describe(regions));
+  EXPECT_EQ(DescribeRegions({{0, 0, 800, 808}}), DescribeRegions(regions));
   EXPECT_EQ(-1, compare(previous, oneMore, &regions));
   EXPECT_EQ(-1, compare(oneMore, previous, &regions));
   DeleteObject(previous);
@@ -230,7 +221,7 @@ TEST(FindChangedRegions, SameRegionsUnderEveryX87Precision) {
     const SHORT result = compare(previous, current, &regions);
     _controlfp(saved, _MCW_PC);
     EXPECT_EQ(1, result);
-    EXPECT_EQ(describe({{0, 48, 48, 16}}), describe(regions));
+    EXPECT_EQ(DescribeRegions({{0, 48, 48, 16}}), DescribeRegions(regions));
   }
   DeleteObject(previous);
   DeleteObject(current);
@@ -249,13 +240,13 @@ TEST(FindChangedRegions, AgreesWithTheLiteralProcedureOnGeneratedLabels) {
     const BitImage held[2] = {ReadBitImage(previous), ReadBitImage(current)};
     const BitmapBits a = ViewOf(held[0]);
     const BitmapBits b = ViewOf(held[1]);
-    ChangedRegion* literal = kUntouched;
+    ChangedRegion* literal = kUntouchedRegions;
     const SHORT expected = LiteralFindChangedRegions(&a, &b, &literal);
     std::vector<ChangedRegion> regions;
     ASSERT_EQ(expected, compare(previous, current, &regions));
     if (expected > 0) {
-      EXPECT_EQ(describe(std::vector<ChangedRegion>(literal, literal + expected)),
-                describe(regions));
+      EXPECT_EQ(DescribeRegions(std::vector<ChangedRegion>(literal, literal + expected)),
+                DescribeRegions(regions));
       free(literal);
     }
     ++compared;

@@ -14,17 +14,6 @@
 #include "tests/imaging/worked_examples.h"
 
 namespace {
-// A pointer value that no allocation returns, to see that a result of -1 or 0
-// leaves the caller's pointer alone.
-ChangedRegion* const kUntouched = reinterpret_cast<ChangedRegion*>(static_cast<uintptr_t>(0x1234));
-
-std::string describe(const std::vector<ChangedRegion>& regions) {
-  std::string text;
-  for (const ChangedRegion& r : regions)
-    text += "(" + std::to_string(r.x) + "," + std::to_string(r.y) + "," + std::to_string(r.width) +
-            "," + std::to_string(r.height) + ")";
-  return text;
-}
 
 std::string describe(const std::vector<BlockRect>& list) {
   std::string text;
@@ -40,11 +29,11 @@ int16_t detect(const BitImage& previous, const BitImage& current,
                std::vector<ChangedRegion>* regions) {
   const BitmapBits a = ViewOf(previous);
   const BitmapBits b = ViewOf(current);
-  ChangedRegion* out = kUntouched;
+  ChangedRegion* out = kUntouchedRegions;
   const int16_t result = FindChangedRegionsInBits(&a, &b, &out);
   regions->clear();
   if (result <= 0) {
-    EXPECT_EQ(kUntouched, out) << "regionsOut written for result " << result;
+    EXPECT_EQ(kUntouchedRegions, out) << "regionsOut written for result " << result;
   } else {
     regions->assign(out, out + result);
     free(out);
@@ -279,7 +268,7 @@ TEST(BlockRectToRegion, PixelRectangles) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const ChangedRegion r = BlockRectToRegion(&c.rect, c.nBlkX, c.nBlkY, c.width, c.height);
-    EXPECT_EQ(describe({c.expected}), describe({r}));
+    EXPECT_EQ(DescribeRegions({c.expected}), DescribeRegions({r}));
   }
 }
 
@@ -292,7 +281,7 @@ TEST(FindChangedRegionsInBits, WorkedExamples) {
       FlipPixel(&current, p.x, p.y);
     std::vector<ChangedRegion> regions;
     EXPECT_EQ(example.result, detect(previous, current, &regions));
-    EXPECT_EQ(describe(example.regions), describe(regions));
+    EXPECT_EQ(DescribeRegions(example.regions), DescribeRegions(regions));
   }
 }
 
@@ -306,7 +295,7 @@ TEST(FindChangedRegionsInBits, EveryDepthComparesEightPixelsPerBlockColumn) {
         FlipPixel(&current, p.x, p.y);
       std::vector<ChangedRegion> regions;
       EXPECT_EQ(example.result, detect(previous, current, &regions));
-      EXPECT_EQ(describe(example.regions), describe(regions));
+      EXPECT_EQ(DescribeRegions(example.regions), DescribeRegions(regions));
     }
   }
 }
@@ -343,7 +332,7 @@ TEST(FindChangedRegionsInBits, PaddingCountsOnlyBehindAPartialBlock) {
     current.bytes[static_cast<size_t>(c.row) * current.rowLength + c.byte] ^= c.bits;
     std::vector<ChangedRegion> regions;
     EXPECT_EQ(c.result, detect(previous, current, &regions));
-    EXPECT_EQ(describe(c.regions), describe(regions));
+    EXPECT_EQ(DescribeRegions(c.regions), DescribeRegions(regions));
   }
 }
 
@@ -356,7 +345,8 @@ TEST(FindChangedRegionsInBits, TenThousandChangedBlocksAreAcceptedTheNextIsNot) 
       FlipPixel(&current, bx * 8 + (bx + by) % 8, by * 8 + bx % 8);
   std::vector<ChangedRegion> regions;
   EXPECT_EQ(1, detect(previous, current, &regions));
-  EXPECT_EQ(describe(std::vector<ChangedRegion>{{0, 0, 800, 808}}), describe(regions));
+  EXPECT_EQ(DescribeRegions(std::vector<ChangedRegion>{{0, 0, 800, 808}}),
+            DescribeRegions(regions));
 
   FlipPixel(&current, 799, 807); // block (99, 100): the 10001st
   EXPECT_EQ(-1, detect(previous, current, &regions));
@@ -385,7 +375,7 @@ TEST(FindChangedRegionsInBits, DifferentSizesDepthsOrRowsAreRefused) {
   BitmapBits shortRows = ViewOf(image);
   shortRows.nWidthBytes = 7;
   BitmapBits other = shortRows;
-  ChangedRegion* out = kUntouched;
+  ChangedRegion* out = kUntouchedRegions;
   EXPECT_EQ(-1, FindChangedRegionsInBits(&shortRows, &other, &out));
   BitmapBits longer = ViewOf(image);
   longer.nWidthBytes = 4;
@@ -393,5 +383,5 @@ TEST(FindChangedRegionsInBits, DifferentSizesDepthsOrRowsAreRefused) {
   BitmapBits normal = ViewOf(image);
   normal.nWidth = 16;
   EXPECT_EQ(-1, FindChangedRegionsInBits(&normal, &longer, &out));
-  EXPECT_EQ(kUntouched, out);
+  EXPECT_EQ(kUntouchedRegions, out);
 }
