@@ -152,8 +152,14 @@ HGLOBAL WINAPI hook_GlobalAlloc(UINT flags, SIZE_T size) {
 HGLOBAL WINAPI hook_GlobalFree(HGLOBAL block) {
   note(kCallGlobalFree);
   HGLOBAL failed = real<HGLOBAL(WINAPI*)(HGLOBAL)>(kCallGlobalFree)(block);
-  if (g_state.recording && failed == nullptr)
+  if (g_state.recording && failed == nullptr) {
     g_state.ledger.liveBlocks.erase(block);
+    // Without the history a freed block's balanced lock count is dropped, so
+    // a long run's ledger holds only live blocks and unbalanced ones.
+    auto it = g_state.ledger.locks.find(block);
+    if (!g_state.history && it != g_state.ledger.locks.end() && it->second == 0)
+      g_state.ledger.locks.erase(it);
+  }
   return failed;
 }
 

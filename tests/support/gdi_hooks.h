@@ -67,5 +67,6 @@ CallLedger PeekRecording();
 
 // Whether the ledger keeps every call and every object made in order (the
 // default). A long run turns it off so the ledger does not grow with it; the
-// live sets and counts are kept either way.
+// live sets and counts are kept either way, and a freed block's lock count
+// only while it is unbalanced.
 void KeepCallHistory(bool keep);
