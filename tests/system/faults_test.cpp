@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "support/gdi_hooks.h"
+#include "support/ledger_checks.h"
 #include "support/png_image.h"
 #include "support/process_counts.h"
 #include "support/test_files.h"
@@ -264,14 +265,6 @@ struct LeakWatch {
   }
 };
 
-void expect_nothing_left(const CallLedger& ledger) {
-  EXPECT_TRUE(ledger.liveBitmaps.empty()) << ledger.liveBitmaps.size() << " bitmaps left";
-  EXPECT_TRUE(ledger.liveMemoryDcs.empty()) << "memory DCs left";
-  EXPECT_TRUE(ledger.heldScreenDcs.empty()) << "screen DCs held";
-  EXPECT_TRUE(ledger.liveBlocks.empty()) << ledger.liveBlocks.size() << " global blocks left";
-  for (const auto& [block, locks] : ledger.locks)
-    EXPECT_EQ(0, locks) << "a block left locked";
-}
 } // namespace
 
 TEST_F(Faults, EveryFaultGivesItsCodeAndTheNextLabelPrints) {
@@ -316,7 +309,7 @@ TEST_F(Faults, EveryFaultGivesItsCodeAndTheNextLabelPrints) {
     EXPECT_EQ(1u, open.liveBitmaps.size()) << "the kept bitmap";
     EXPECT_TRUE(port_held(kFirst.com));
     EXPECT_EQ(1u, api().ClosePrinter(kFirst.slot()));
-    expect_nothing_left(StopRecording());
+    ExpectNothingLeft(StopRecording());
     const size_t handles = veldrin_test::CountOpenHandles();
     EXPECT_LE(handles, watch.handles) << "handles left behind";
 

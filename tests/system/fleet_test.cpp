@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "support/gdi_hooks.h"
+#include "support/ledger_checks.h"
 #include "support/host_environment.h"
 #include "support/host_job.h"
 #include "support/png_image.h"
@@ -209,10 +210,7 @@ TEST_F(Fleet, EightPrintersCompleteThenIncrementalPolledInTurn) {
   for (const FleetPrinter& p : kFleet)
     EXPECT_EQ(1u, api().ClosePrinter(p.number - 1));
   const CallLedger closed = StopRecording();
-  EXPECT_TRUE(closed.liveBitmaps.empty());
-  EXPECT_TRUE(closed.liveMemoryDcs.empty());
-  EXPECT_TRUE(closed.heldScreenDcs.empty());
-  EXPECT_TRUE(closed.liveBlocks.empty());
+  ExpectNothingLeft(closed);
   const size_t handlesAfter = veldrin_test::CountOpenHandles();
   EXPECT_LE(handlesAfter, handlesBefore) << "ports and events closed";
 

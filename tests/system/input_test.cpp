@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "support/gdi_hooks.h"
+#include "support/ledger_checks.h"
 #include "support/png_image.h"
 #include "support/process_counts.h"
 #include "support/test_files.h"
@@ -668,8 +669,10 @@ LONG print_job(BadInput& t, void (*change)(HostJob&), bool start = false) {
   return r;
 }
 
-// The label went out whole, with no extra record, and printed.
-void expect_plain_label(BadInput& t) {
+// Prints the label with the change made to its job record and checks that it
+// went out whole, with no extra record, and printed. Gives the export's result.
+LONG print_plain_label(BadInput& t, void (*change)(HostJob&)) {
+  const LONG result = print_job(t, change);
   EXPECT_TRUE(t.finish(kFirst.number));
   const std::string stream = t.captured(kFirst.com);
   EXPECT_EQ(std::string::npos, stream.find("EXTRA")) << "no extra record";
@@ -677,6 +680,7 @@ void expect_plain_label(BadInput& t) {
   EXPECT_EQ(tail, stream.substr(stream.size() - std::min(stream.size(), tail.size())))
       << "the image's CR, then the print command";
   t.expect_printed(kFirst, 1, t.label_for(kFirst, 10));
+  return result;
 }
 
 // KtPrPrinterSetup with a job record the driver cannot use: the message of
@@ -803,22 +807,18 @@ const NullCase kNullCases[] = {
      -1, 60804, 0},
     {"extra records of an incremental label", nullptr,
      [](BadInput& t) -> LONG {
-       const LONG r = print_job(t, [](HostJob& j) {
+       return print_plain_label(t, [](HostJob& j) {
          j.info.bIncremental = 1;
          j.info.pExtraRecords = nullptr;
        });
-       expect_plain_label(t);
-       return r;
      },
      0, 0, -1},
     {"extra record count of an incremental label", nullptr,
      [](BadInput& t) -> LONG {
-       const LONG r = print_job(t, [](HostJob& j) {
+       return print_plain_label(t, [](HostJob& j) {
          j.info.bIncremental = 1;
          j.info.pExtraCount = nullptr;
        });
-       expect_plain_label(t);
-       return r;
      },
      0, 0, -1},
     {"condition dialog record", pending_error,
@@ -898,10 +898,7 @@ TEST_F(BadInput, NullPointersGiveTheDocumentedResults) {
   EXPECT_EQ(0, api().IoControl(kFirst.number, 15, nullptr, nullptr));
 
   const CallLedger ledger = StopRecording();
-  EXPECT_TRUE(ledger.liveBitmaps.empty());
-  EXPECT_TRUE(ledger.liveMemoryDcs.empty());
-  EXPECT_TRUE(ledger.heldScreenDcs.empty());
-  EXPECT_TRUE(ledger.liveBlocks.empty());
+  ExpectNothingLeft(ledger);
   const size_t handlesAfter = veldrin_test::CountOpenHandles();
   EXPECT_LE(handlesAfter, handlesBefore) << "handles left behind";
 }
