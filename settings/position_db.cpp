@@ -1,7 +1,7 @@
 // AccessPrintPositionDb: the host and file calls around the position file's
-// record logic (settings/position_db_record.h). The host library opens the
-// file and reads its header and field list; the records are read, compared
-// and written here, one at a time, with the HFILE calls.
+// scan (settings/position_scan.h). The host library opens the file and reads
+// its header and field list; the scan reads, compares and writes the records
+// one at a time through the HFILE calls.
 //
 // The file is checked before anything is allocated or written: the header's
 // counts must fit the limits and the real file length, and the five fields
@@ -18,19 +18,10 @@
 #include "host/zovav.h"
 #include "settings/ini_layout.h"
 #include "settings/position_db_record.h"
+#include "settings/position_scan.h"
 #include "settings/store.h"
 
 namespace {
-// What the caller asked for.
-struct PositionRequest {
-  int nPrinter;           // printer number, compared with "MacNo"
-  const char* pszFormat;  // label format name, not empty
-  const char* pszProduct; // product name, possibly empty
-  int32_t* pnStartPos;    // read: receives; write: supplies
-  int32_t* pnContrast;    // read: receives; write: supplies
-  bool bWrite;            // update or append instead of look up
-};
-
 // The position file's full path: the INI file's name for it appended to the
 // host's module directory. False when there is no file there.
 bool position_file_path(char (&path)[MAX_PATH]) {
@@ -57,61 +48,27 @@ LONG file_length(HFILE file) {
   return _llseek(file, 0, FILE_END);
 }
 
-bool write_at(HFILE file, LONG offset, const void* data, UINT size) {
+// The scan's file access over the host's file handle.
+HFILE handle_of(void* context) {
+  return static_cast<HFILE>(reinterpret_cast<INT_PTR>(context));
+}
+
+int32_t read_at(void* context, uint32_t offset, void* data, uint32_t size) {
+  const HFILE file = handle_of(context);
+  if (_llseek(file, static_cast<LONG>(offset), FILE_BEGIN) != static_cast<LONG>(offset))
+    return -1;
+  const UINT n = _lread(file, data, size);
+  return n == static_cast<UINT>(HFILE_ERROR) ? -1 : static_cast<int32_t>(n);
+}
+
+int32_t write_at(void* context, uint32_t offset, const void* data, uint32_t size) {
+  const HFILE file = handle_of(context);
   // size is never 0 here: _lwrite of 0 bytes would truncate the file.
-  return _llseek(file, offset, FILE_BEGIN) == offset &&
-         _lwrite(file, static_cast<LPCCH>(data), size) == size;
-}
-
-int read_values(const PositionLayout& layout, const BYTE* record, const PositionRequest& r) {
-  return ReadPositionValues(layout, record, r.pnStartPos, r.pnContrast) ? 1 : 0;
-}
-
-// The matching record is rewritten where it was read from.
-int update_record(HFILE file, const PositionLayout& layout, BYTE* record, LONG recordOffset,
-                  const PositionRequest& r) {
-  SetPositionValues(layout, record, *r.pnStartPos, *r.pnContrast);
-  return write_at(file, recordOffset, record, layout.dwRecordSize) ? 1 : 0;
-}
-
-// A new record behind the last one, then the header with the new count and
-// length. The header is checked for overflow before the record is written.
-int append_record(HFILE file, DbsInfo* info, const PositionLayout& layout, BYTE* record,
-                  LONG endOffset, const PositionRequest& r) {
-  DbsInfo header = *info;
-  if (!AppendPositionRecordToHeader(&header, layout))
-    return 0;
-  FillPositionRecord(layout, record, r.nPrinter, r.pszFormat, r.pszProduct, *r.pnStartPos,
-                     *r.pnContrast);
-  if (!write_at(file, endOffset, record, layout.dwRecordSize))
-    return 0;
-  if (!write_at(file, 0, &header, kDbsInfoSize))
-    return 0;
-  *info = header;
-  return 1;
-}
-
-// The scan over a checked file, with the buffer holding the descriptors
-// followed by one record.
-int access_records(HFILE file, DbsInfo* info, BYTE* buffer, const PositionRequest& r) {
-  DbsField* fields = reinterpret_cast<DbsField*>(buffer);
-  BYTE* record = buffer + PositionDescriptorBytes(*info);
-  LoadDbsListFnV(file, info, fields);
-  PositionLayout layout;
-  if (!FindPositionFields(*info, fields, &layout))
-    return 0;
-  LONG offset = static_cast<LONG>(layout.dwRecordsStart);
-  if (_llseek(file, offset, FILE_BEGIN) != offset)
-    return 0;
-  for (int32_t i = 0; i < layout.nRecordCount; ++i, offset += layout.dwRecordSize) {
-    if (_lread(file, record, layout.dwRecordSize) != layout.dwRecordSize)
-      return 0; // the file ended or a read failed: no record is delivered or written
-    if (!PositionRecordMatches(layout, record, r.nPrinter, r.pszFormat, r.pszProduct))
-      continue;
-    return r.bWrite ? update_record(file, layout, record, offset, r)
-                    : read_values(layout, record, r);
-  }
-  return r.bWrite ? append_record(file, info, layout, record, offset, r) : 0;
+  if (size == 0 ||
+      _llseek(file, static_cast<LONG>(offset), FILE_BEGIN) != static_cast<LONG>(offset))
+    return -1;
+  const UINT n = _lwrite(file, static_cast<LPCCH>(data), size);
+  return n == static_cast<UINT>(HFILE_ERROR) ? -1 : static_cast<int32_t>(n);
 }
 } // namespace
 
@@ -136,8 +93,15 @@ int AccessPrintPositionDb(int printerNumber, const char* format, const char* pro
   // Checked before the host is asked for a buffer of the size the file declares.
   if (length >= 0 && CheckPositionHeader(info, static_cast<uint64_t>(length))) {
     buffer = static_cast<BYTE*>(GetTmpBufFnPV(PositionBufferSize(info)));
-    if (buffer != nullptr)
-      result = access_records(file, &info, buffer, request);
+    if (buffer != nullptr) {
+      // The descriptors first, then room for one record.
+      DbsField* fields = reinterpret_cast<DbsField*>(buffer);
+      LoadDbsListFnV(file, &info, fields);
+      const PositionFileAccess access{reinterpret_cast<void*>(static_cast<INT_PTR>(file)), read_at,
+                                      write_at};
+      result = AccessPositionRecords(access, &info, fields, buffer + PositionDescriptorBytes(info),
+                                     request);
+    }
   }
   // The one way out once the file is open: the buffer first, then the file.
   if (buffer != nullptr)
