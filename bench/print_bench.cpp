@@ -15,8 +15,7 @@
 
 #include "labelhost/driver_api.h"
 #include "labelhost/label_image.h"
-#include "support/host_environment.h"
-#include "support/host_job.h"
+#include "support/host.h"
 #include "support/tlxsim_client.h"
 
 namespace {
@@ -32,6 +31,17 @@ double thread_cpu_ms() {
     return (static_cast<double>(t.dwHighDateTime) * 4294967296.0 + t.dwLowDateTime) / 10000.0;
   };
   return ms(kernel) + ms(user);
+}
+
+// Polls until the printer reports the label printed; false on an error.
+bool follow_to_end(const DriverApi& api) {
+  LONG remaining = -1;
+  for (int i = 0; i < 400; ++i) {
+    const LONG result = api.IsPrintFinished(kPrinter, &remaining, 0, 0);
+    if (result != 0 && result != 2)
+      return result == 1;
+  }
+  return false;
 }
 
 double now_ms() {
@@ -59,7 +69,7 @@ bool run(const DriverApi& api, veldrin_test::TlxSim& sim, int baud, bool increme
 
   for (int n = 1; n <= kLabels; ++n) {
     HBITMAP label = DrawLabel(600, 360, n, kLabels);
-    sim.command("reset");
+    sim.command("reset", kCom);
     const double cpu0 = thread_cpu_ms();
     const double t0 = now_ms();
     const SHORT result = n == 1 ? api.StartPrint(kPrinter, 1, label, &job.info)
@@ -67,13 +77,13 @@ bool run(const DriverApi& api, veldrin_test::TlxSim& sim, int baud, bool increme
     const double wall = now_ms() - t0;
     const double cpu = thread_cpu_ms() - cpu0;
     DeleteObject(label);
-    if (result != 0 || !veldrin_test::FollowJobToEnd(api.IsPrintFinished, kPrinter)) {
+    if (result != 0 || !follow_to_end(api)) {
       char message[256] = "";
       printf("label %d failed: %lu %s\n", n, api.GetPrintError(kPrinter, message, 256), message);
       return false;
     }
     // The stop command of KtPrStartPrint is not part of the label.
-    const double bytes = static_cast<double>(sim.number("received")) - (n == 1 ? 7 : 0);
+    const double bytes = static_cast<double>(sim.number("received", kCom)) - (n == 1 ? 7 : 0);
     RunFigures& f = n == 1 ? *first : *following;
     f.bytes += bytes;
     f.wallMs += wall - (incremental && n > 1 ? kComparePauseMs : 0.0);
@@ -95,7 +105,7 @@ int main() {
   DriverApi api;
   if (!LoadDriver(nullptr, &api))
     return 1;
-  veldrin_test::HostEnvironment host;
+  veldrin_test::HostFiles host;
   printf("20 labels of 50 x 30 mm at 12 dots/mm (600 x 360 dots), a counter changing on each\n");
   printf("per label, averaged; wall time without the 3.5 s pause before a comparison\n\n");
   printf("  %-12s %6s  %9s  %10s  %10s  %6s  %8s\n", "labels 2..20", "baud", "bytes", "wall ms",
@@ -104,12 +114,11 @@ int main() {
   for (int baud : {9600, 57600}) {
     veldrin_test::TlxSim sim;
     std::string error;
-    if (!sim.start({.com = kCom, .baud = "line", .pace_ms = 10, .options = ""}, &error)) {
+    if (!sim.start({{.com = kCom, .baud = "line", .pace_ms = 10}}, &error)) {
       printf("simulator: %s\n", error.c_str());
       return 1;
     }
-    host.write_ini("[VELDRIN Info]\r\n" +
-                   veldrin_test::HostEnvironment::printer_keys(kPrinter, kCom, baud, 56));
+    host.write_ini("[VELDRIN Info]\r\n" + veldrin_test::PrinterKeys(kPrinter, kCom, baud, 56));
     for (bool incremental : {false, true}) {
       RunFigures following, first;
       api.InitPrinter(kPrinter, 0);

@@ -9,7 +9,7 @@
 #include "bench/bench.h"
 #include "bench/labels.h"
 #include "imaging/regions.h"
-#include "tests/imaging/literal_regions.h"
+#include "fuzz/literal_regions.h"
 
 namespace {
 struct Case {

@@ -13,13 +13,11 @@
 #include <string>
 
 #include "labelhost/driver_api.h"
-#include "support/gdi_hooks.h"
-#include "support/host_environment.h"
-#include "support/host_job.h"
-#include "support/png_image.h"
-#include "support/process_counts.h"
+#include "bench/process_counts.h"
+#include "support/hooks.h"
+#include "support/host.h"
+#include "support/labels.h"
 #include "support/tlxsim_client.h"
-#include "support/label_maker.h"
 
 namespace {
 constexpr int kCom = 17;
@@ -42,21 +40,30 @@ Holdings holdings() {
   return h;
 }
 
+// Polls until the printer reports the label printed; false on an error.
+bool follow_to_end(const DriverApi& api) {
+  LONG remaining = -1;
+  for (int i = 0; i < 400; ++i) {
+    const LONG result = api.IsPrintFinished(kPrinter, &remaining, 0, 0);
+    if (result != 0 && result != 2)
+      return result == 1;
+  }
+  return false;
+}
 } // namespace
 
 int main(int argc, char** argv) {
   const int labels = argc > 1 ? atoi(argv[1]) : 1000;
   DriverApi api;
-  if (!LoadDriver(nullptr, &api) || !InstallHooksIn(api.hModule)) {
+  if (!LoadDriver(nullptr, &api) || !HookImports(api.hModule)) {
     printf("cannot load and watch VELDRIN.dll\n");
     return 1;
   }
-  veldrin_test::HostEnvironment host;
-  host.write_ini("[VELDRIN Info]\r\n" +
-                 veldrin_test::HostEnvironment::printer_keys(kPrinter, kCom, 57600, 56));
+  veldrin_test::HostFiles host;
+  host.write_ini("[VELDRIN Info]\r\n" + veldrin_test::PrinterKeys(kPrinter, kCom, 57600, 56));
   veldrin_test::TlxSim sim;
   std::string error;
-  if (!sim.start({.com = kCom, .model = 12, .pace_ms = 1, .options = "save=none"}, &error)) {
+  if (!sim.start({{.com = kCom, .model = 12, .pace_ms = 1, .options = ",save=none"}}, &error)) {
     printf("simulator: %s\n", error.c_str());
     return 1;
   }
@@ -70,22 +77,20 @@ int main(int argc, char** argv) {
     return 1;
   }
   // The first label opens the port and makes the kept bitmap: measure after it.
-  TestLabel label = MakeTestLabel(600, 360, 7, 0);
-  HBITMAP bitmap = LabelBitmap(label);
-  if (api.StartPrint(kPrinter, 1, bitmap, &job.info) != 0 ||
-      !veldrin_test::FollowJobToEnd(api.IsPrintFinished, kPrinter))
+  veldrin_test::Picture label = veldrin_test::MakeLabel(600, 360, 7, 0);
+  HBITMAP bitmap = veldrin_test::LabelBitmap(label);
+  if (api.StartPrint(kPrinter, 1, bitmap, &job.info) != 0 || !follow_to_end(api))
     return 1;
   DeleteObject(bitmap);
   const Holdings before = holdings();
-  KeepCallHistory(false); // the ledger itself must not grow with the run
-  StartRecording();
+  veldrin_test::TempDir dir("veldrin-soak");
+  StartCalls(false); // only the tally: the log must not grow with the run
   const DWORD start = GetTickCount();
   int failures = 0;
   for (int n = 1; n <= labels; ++n) {
-    label = MakeTestLabel(600, 360, 7, n);
-    bitmap = LabelBitmap(label);
-    if (api.PrintOneLabel(kPrinter, 1, bitmap, &job.info) != 0 ||
-        !veldrin_test::FollowJobToEnd(api.IsPrintFinished, kPrinter)) {
+    label = veldrin_test::MakeLabel(600, 360, 7, n);
+    bitmap = veldrin_test::LabelBitmap(label);
+    if (api.PrintOneLabel(kPrinter, 1, bitmap, &job.info) != 0 || !follow_to_end(api)) {
       char message[256] = "";
       printf("label %d failed: %lu %s\n", n, api.GetPrintError(kPrinter, message, 256), message);
       ++failures;
@@ -98,16 +103,17 @@ int main(int argc, char** argv) {
       fflush(stdout);
     }
   }
-  const CallLedger ledger = StopRecording();
+  const Leftovers left = Left();
+  StopCalls();
   const Holdings after = holdings();
 
   // The last label as the printer holds it, against its source.
-  const std::string png = sim.out_dir() + "\\last.png";
-  sim.command("snapshot " + veldrin_test::unix_path(png));
-  veldrin_test::Pixels printed;
+  const std::string png = dir.file("last.png");
+  sim.command("snapshot " + veldrin_test::unix_path(png), kCom);
+  veldrin_test::Picture printed;
   size_t wrong = 0;
-  if (!veldrin_test::read_png(png, &printed, &error)) {
-    printf("snapshot: %s\n", error.c_str());
+  if (!veldrin_test::ReadPicture(png, &printed)) {
+    printf("snapshot: cannot read %s\n", png.c_str());
     ++failures;
   } else {
     const int offset = ((560 - 500) * 12 + 19) / 20;
@@ -122,13 +128,12 @@ int main(int argc, char** argv) {
   printf("kernel handles      %6zu -> %6zu\n", before.handles, after.handles);
   printf("private memory      %6zu -> %6zu KiB\n", before.privateKiB, after.privateKiB);
   printf("working set         %6zu -> %6zu KiB\n", before.workingKiB, after.workingKiB);
-  printf("GDI made by the driver and not released: %zu bitmaps, %zu DCs (the kept label: 1)\n",
-         ledger.liveBitmaps.size(), ledger.liveMemoryDcs.size());
-  printf("global blocks made and not freed: %zu; screen DCs held: %zu\n", ledger.liveBlocks.size(),
-         ledger.heldScreenDcs.size());
+  printf("GDI made by the driver and not released: %d bitmaps, %d DCs (the kept label: 1)\n",
+         left.bitmaps, left.memoryDcs);
+  printf("global blocks made and not freed: %d; screen DCs held: %d\n", left.blocks,
+         left.screenDcs);
   printf("last label against its source: %zu dots differ\n", wrong);
-  const bool clean = failures == 0 && wrong == 0 && ledger.liveBlocks.empty() &&
-                     ledger.liveMemoryDcs.empty() && ledger.liveBitmaps.size() <= 1 &&
-                     after.handles <= before.handles;
+  const bool clean = failures == 0 && wrong == 0 && left.blocks == 0 && left.memoryDcs == 0 &&
+                     left.bitmaps <= 1 && after.handles <= before.handles;
   return clean ? 0 : 1;
 }

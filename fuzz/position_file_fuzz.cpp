@@ -1,166 +1,126 @@
-// Fuzz target: the print position file's record logic over arbitrary file
-// contents, natively under ASan and UBSan. The input is the whole file. The
-// harness takes the same steps as AccessPrintPositionDb (header check against
-// the real length, descriptors as the host reads them, field lookup, the scan,
-// read, update in place and append), with the file in memory and every
-// buffer at its exact size, and checks what must hold for any file:
-//   - an accepted layout keeps every field inside the record;
-//   - the scan never reads past the file;
-//   - an update changes only the two value fields of the matching record;
-//   - an append changes only the header's count and length and adds exactly
-//     one record, and the result passes the header check again;
-//   - a new record finds itself by its keys and reads back its values when
-//     its fields are wide enough and do not overlap.
-#include <cstddef>
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
+// Fuzz target: the driver's scan of the print position file, AccessPositionRecords, over any file
+// in memory (the input; its last 17 bytes give the keys too), after the driver's steps: header
+// checked against the real length, descriptors as the host reads them (zeros past the end), a
+// record buffer of exactly dwRecordSize bytes. For any file: reads stay inside it, writes start
+// inside it or at its end; a read or a refusal (0) leaves it unchanged; a write changes only the
+// value fields of one record, or appends a record behind the last and changes only the header's
+// count and length, and the header check passes again; the record written is found again by its
+// keys in capitals and gives back its values when its fields are wide enough and apart.
+#include <algorithm>
+#include <cassert>
+#include <cctype>
 #include <cstring>
 #include <vector>
 
-#include "host/database.h"
 #include "settings/position_db_record.h"
+#include "settings/position_scan.h"
 
 namespace {
-void check(bool condition) {
-  if (!condition)
-    abort();
+using File = std::vector<uint8_t>;
+
+int32_t read_at(void* context, uint32_t offset, void* data, uint32_t size) {
+  const File& file = *static_cast<const File*>(context);
+  assert(uint64_t{offset} + size <= file.size()); // the header check promised these bytes
+  memcpy(data, file.data() + offset, size);
+  return static_cast<int32_t>(size);
 }
 
-struct Keys {
-  int printer;         // MacNo to look for
-  const char* format;  // Format to look for
-  const char* product; // Product to look for
-};
-
-// The host's LoadDbsListFnV: as many descriptors as the file has, zeros after.
-void load_descriptors(const std::vector<uint8_t>& file, const DbsInfo& info, uint8_t* out) {
-  const size_t bytes = PositionDescriptorBytes(info);
-  const size_t have = file.size() > kDbsInfoSize ? file.size() - kDbsInfoSize : 0;
-  const size_t n = have < bytes ? have : bytes;
-  memcpy(out, file.data() + kDbsInfoSize, n);
-  memset(out + n, 0, bytes - n);
+int32_t write_at(void* context, uint32_t offset, const void* data, uint32_t size) {
+  File& file = *static_cast<File*>(context);
+  assert(offset <= file.size());
+  file.resize(std::max<uint64_t>(file.size(), uint64_t{offset} + size));
+  memcpy(file.data() + offset, data, size);
+  return static_cast<int32_t>(size);
 }
 
-int32_t text_length(int32_t value) {
-  char text[16];
-  return snprintf(text, sizeof(text), "%d", static_cast<int>(value));
-}
-
-bool fields_overlap(const PositionLayout& layout) {
-  for (int a = 0; a < kPosFieldCount; ++a)
-    for (int b = a + 1; b < kPosFieldCount; ++b) {
-      const PositionField& x = layout.fields[a];
-      const PositionField& y = layout.fields[b];
-      if (x.nOffset < y.nOffset + y.nLength && y.nOffset < x.nOffset + x.nLength)
-        return true;
-    }
-  return false;
-}
-
-// One access in the driver's order; returns the driver's result.
-int access(std::vector<uint8_t>& file, const Keys& k, int32_t* start, int32_t* contrast,
-           bool write) {
-  if (file.size() < kDbsInfoSize)
-    return 0; // the host cannot read a header
-  DbsInfo info;
+// One access as the driver makes it; `l` receives the fields the scan works on.
+int access(File& file, const PositionRequest& request, PositionLayout* l) {
+  DbsInfo info; // the file holds at least a header
   memcpy(&info, file.data(), sizeof(info));
   if (!CheckPositionHeader(info, file.size()))
     return 0;
-  const uint32_t descriptorBytes = PositionDescriptorBytes(info);
-  // Exactly the size the driver asks of the host, so ASan sees any overrun.
-  std::vector<uint8_t> buffer(PositionBufferSize(info));
   std::vector<DbsField> fields(info.wFieldCount);
-  load_descriptors(file, info, buffer.data());
-  memcpy(fields.data(), buffer.data(), descriptorBytes);
-  PositionLayout layout;
-  if (!FindPositionFields(info, fields.data(), &layout))
-    return 0;
-  for (const PositionField& f : layout.fields)
-    check(f.nOffset >= 0 && f.nLength >= 0 &&
-          uint64_t(f.nOffset) + uint64_t(f.nLength) <= layout.dwRecordSize);
-  // The record on its own heap block of exactly its size.
-  std::vector<uint8_t> record(layout.dwRecordSize);
+  memcpy(fields.data(), file.data() + sizeof(info),
+         std::min<size_t>(file.size() - sizeof(info), PositionDescriptorBytes(info)));
+  std::vector<uint8_t> record(info.dwRecordSize);
+  FindPositionFields(info, fields.data(), l);
+  return AccessPositionRecords({&file, read_at, write_at}, &info, fields.data(), record.data(),
+                               request);
+}
 
-  uint64_t offset = layout.dwRecordsStart;
-  for (int32_t i = 0; i < layout.nRecordCount; ++i, offset += layout.dwRecordSize) {
-    check(offset + layout.dwRecordSize <= file.size());
-    memcpy(record.data(), file.data() + offset, layout.dwRecordSize);
-    if (!PositionRecordMatches(layout, record.data(), k.printer, k.format, k.product))
+// The file after a successful write, against the file before it.
+void check_write(const File& before, const File& after, const PositionLayout& l) {
+  DbsInfo was, now;
+  memcpy(&was, before.data(), sizeof(was));
+  memcpy(&now, after.data(), sizeof(now));
+  const uint64_t end = l.dwRecordsStart + uint64_t{l.dwRecordSize} * l.nRecordCount;
+  const uint64_t grown = end + l.dwRecordSize;
+  const bool appended = now.nRecordCount != was.nRecordCount;
+  assert(!appended || (now.nRecordCount == was.nRecordCount + 1 && now.dwFileLength == grown));
+  assert(after.size() == (appended ? std::max<uint64_t>(before.size(), grown) : before.size()));
+  assert(CheckPositionHeader(now, after.size()));
+  // Byte `in` of a record lies in field f when in - f.nOffset < f.nLength, unsigned.
+  const PositionField &s = l.fields[kPosStartPos], &c = l.fields[kPosContrast];
+  uint64_t record = UINT64_MAX; // the one record an update changes
+  for (size_t b = 0; b < before.size(); ++b) {
+    const uint64_t at = b - l.dwRecordsStart, in = at % l.dwRecordSize;
+    if (after[b] == before[b])
       continue;
-    if (!write)
-      return ReadPositionValues(layout, record.data(), start, contrast) ? 1 : 0;
-    const std::vector<uint8_t> before = file;
-    SetPositionValues(layout, record.data(), *start, *contrast);
-    memcpy(file.data() + offset, record.data(), layout.dwRecordSize);
-    for (size_t b = 0; b < file.size(); ++b) {
-      if (file[b] == before[b])
-        continue;
-      const int64_t in = int64_t(b) - int64_t(offset);
-      const PositionField& s = layout.fields[kPosStartPos];
-      const PositionField& c = layout.fields[kPosContrast];
-      check((in >= s.nOffset && in < s.nOffset + s.nLength) ||
-            (in >= c.nOffset && in < c.nOffset + c.nLength));
-    }
-    return 1;
+    if (appended) // the new record, the header's length and count
+      assert((b >= end && b < grown) || (b >= 4 && b < 8) || (b >= 76 && b < 80));
+    else
+      assert(b >= l.dwRecordsStart && b < end &&
+             (record == UINT64_MAX || record == at / l.dwRecordSize) &&
+             (in - s.nOffset < uint64_t(s.nLength) || in - c.nOffset < uint64_t(c.nLength)));
+    record = at / l.dwRecordSize;
   }
-  if (!write)
-    return 0;
+}
 
-  check(offset <= file.size());
-  DbsInfo header = info;
-  if (!AppendPositionRecordToHeader(&header, layout))
-    return 0;
-  check(header.nRecordCount == info.nRecordCount + 1);
-  check(header.dwFileLength == offset + layout.dwRecordSize);
-  FillPositionRecord(layout, record.data(), k.printer, k.format, k.product, *start, *contrast);
-  if (file.size() < offset + layout.dwRecordSize)
-    file.resize(offset + layout.dwRecordSize);
-  memcpy(file.data() + offset, record.data(), layout.dwRecordSize);
-  memcpy(file.data(), &header, sizeof(header));
-  check(CheckPositionHeader(header, file.size()));
-
-  if (!fields_overlap(layout) && layout.fields[kPosMacNo].nLength >= 1) {
-    check(PositionRecordMatches(layout, record.data(), k.printer, k.format, k.product));
-    int32_t s = 0, c = 0;
-    if (layout.fields[kPosStartPos].nLength >= text_length(*start) &&
-        layout.fields[kPosContrast].nLength >= text_length(*contrast)) {
-      check(ReadPositionValues(layout, record.data(), &s, &c));
-      check(s == *start && c == *contrast);
-    }
-  }
-  return 1;
+// Whether each of the five fields is at least `width` bytes wide and none overlaps another.
+bool wide_and_apart(const PositionLayout& l, const int32_t (&width)[kPosFieldCount]) {
+  for (int a = 0; a < kPosFieldCount; ++a)
+    for (int b = 0; b < kPosFieldCount; ++b)
+      if (l.fields[a].nLength < width[a] ||
+          (a != b && l.fields[a].nOffset < l.fields[b].nOffset + l.fields[b].nLength &&
+           l.fields[b].nOffset < l.fields[a].nOffset + l.fields[a].nLength))
+        return false;
+  return true;
 }
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const std::vector<uint8_t> original(data, data + size);
-  // The keys come from the input's last bytes so the fuzzer can steer them
-  // towards a match: printer number, then a short format and product name.
-  char format[9] = "Label A";
-  char product[9] = "Soap";
-  int printer = 2;
-  if (size >= 17) {
-    const uint8_t* tail = data + size - 17;
-    printer = tail[0] % 10;
-    memcpy(format, tail + 1, 8);
-    memcpy(product, tail + 9, 8);
-    format[8] = product[8] = '\0';
-  }
-  const Keys keys{printer, format[0] != '\0' ? format : "Label A", product};
-
-  // A read, then writes of ordinary and of the widest values.
-  struct Pass {
-    bool write;
-    int32_t start;
-    int32_t contrast;
-  } passes[] = {{false, 77, 77}, {true, 12, 3}, {true, INT32_MIN, INT32_MAX}};
-  for (const Pass& pass : passes) {
-    std::vector<uint8_t> file = original;
-    int32_t start = pass.start;
-    int32_t contrast = pass.contrast;
-    if (access(file, keys, &start, &contrast, pass.write) == 0)
-      check(file == original); // a refusal leaves the file as it was
+  if (size < sizeof(DbsInfo))
+    return 0; // the host cannot read a header
+  const File original(data, data + size);
+  char format[9] = {}, product[9] = {}; // printer number, format and product: the last 17 bytes
+  memcpy(format, data + size - 16, 8);
+  memcpy(product, data + size - 8, 8);
+  format[0] = format[0] != '\0' ? format[0] : 'L';
+  const int printer = data[size - 17] % 10;
+  // A read, then writes of ordinary and widest values: write, start, contrast, their texts' length.
+  static const int32_t kPasses[][5] = {
+      {0, 77, 77, 2, 2}, {1, 8, 4, 1, 1}, {1, INT32_MIN, INT32_MAX, 11, 10}};
+  for (const auto& pass : kPasses) {
+    File file = original;
+    int32_t start = pass[1], contrast = pass[2];
+    PositionRequest request{printer, format, product, &start, &contrast, pass[0] != 0};
+    PositionLayout l{};
+    if (access(file, request, &l) == 0 || !request.bWrite) {
+      assert(file == original);
+      continue;
+    }
+    check_write(original, file, l);
+    // Found again when MacNo has room for the digit and the values for a character each.
+    if (!wide_and_apart(l, {0, 0, 1, 1, 1}))
+      continue;
+    for (char* key : {format, product}) // the keys in capitals: A-Z compare without case
+      for (; *key != '\0'; ++key)
+        *key = static_cast<char>(toupper(static_cast<uint8_t>(*key)));
+    start = contrast = 123456;
+    request.bWrite = false;
+    const int found = access(file, request, &l);
+    assert(found == 1 && (!wide_and_apart(l, {0, 0, 1, pass[3], pass[4]}) ||
+                          (start == pass[1] && contrast == pass[2])));
   }
   return 0;
 }

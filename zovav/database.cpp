@@ -6,12 +6,6 @@
 
 #include "host/database.h"
 #include "host/zovav.h"
-#include "zovav/test_hooks.h"
-
-namespace {
-LONG g_outstandingBuffers;
-BOOL g_failTmpBuf;
-} // namespace
 
 HFILE WINAPI LoadDbsInfoFnHF(const char* pszPath, void* pHeader, int nMode) {
   if (pszPath == nullptr || pHeader == nullptr)
@@ -42,24 +36,11 @@ void WINAPI LoadDbsListFnV(HFILE hFile, void* pHeader, void* pFields) {
 }
 
 void* WINAPI GetTmpBufFnPV(DWORD dwSize) {
-  if (g_failTmpBuf)
-    return nullptr;
-  void* buf = HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, dwSize);
-  if (buf != nullptr)
-    InterlockedIncrement(&g_outstandingBuffers);
-  return buf;
+  return HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, dwSize);
 }
 
 void WINAPI FreeTmpBufFnV(void* pBuf) {
   if (pBuf == nullptr)
     return;
   HeapFree(GetProcessHeap(), 0, pBuf);
-  InterlockedDecrement(&g_outstandingBuffers);
-}
-
-int WINAPI ZoVavTestOutstandingBuffers(void) {
-  return g_outstandingBuffers;
-}
-void WINAPI ZoVavTestFailTmpBuf(BOOL bFail) {
-  g_failTmpBuf = bFail;
 }

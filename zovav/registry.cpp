@@ -11,7 +11,6 @@ struct Registration {
   HINSTANCE hInstance; // module holding the driver's resources
 };
 Registration g_registrations[16];
-int g_registrationCalls;
 
 Registration* find_registration(const char* name) {
   if (name == nullptr)
@@ -24,7 +23,6 @@ Registration* find_registration(const char* name) {
 } // namespace
 
 void WINAPI RegisterDLLPrinterFnV(const char* pszDriverName, HINSTANCE hInstance) {
-  ++g_registrationCalls;
   if (pszDriverName == nullptr)
     return;
   Registration* slot = find_registration(pszDriverName);
@@ -50,8 +48,4 @@ int WINAPI LoadStringExFnI(UINT nId, char* pszBuf, int nBufChars, const char* ps
 HINSTANCE WINAPI ZoVavTestRegisteredModule(const char* pszDriverName) {
   const Registration* r = find_registration(pszDriverName);
   return r != nullptr ? r->hInstance : nullptr;
-}
-
-int WINAPI ZoVavTestRegistrationCount(void) {
-  return g_registrationCalls;
 }

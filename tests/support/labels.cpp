@@ -1,0 +1,116 @@
+// Test labels and printed-label checks.
+#include "support/labels.h"
+
+#include <wincodec.h>
+
+#include <cstring>
+
+#include "support/tlxsim_client.h"
+
+namespace veldrin_test {
+
+Picture MakeLabel(int width, int height, uint32_t seed, int counter) {
+  Picture p{width, height, std::vector<uint8_t>(size_t(width) * height, 0)};
+  auto set = [&](int x, int y, bool on) {
+    if (x >= 0 && y >= 0 && x < width && y < height)
+      p.black[size_t(y) * width + x] = on;
+  };
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      const bool border = x == 0 || y == 0 || x == width - 1 || y == height - 1;
+      set(x, y, border || (y < height / 2 && (x + y) % 11 < 3));
+    }
+  for (int y = height / 2; y < height - 4; y += 3)
+    for (int x = 4; x < width - 4; x += 3) {
+      seed = seed * 1664525u + 1013904223u;
+      for (int d = 0; d < 9; ++d)
+        set(x + d % 3, y + d / 3, (seed >> 8) % 3 == 0);
+    }
+  for (int bit = 0; bit < 16; ++bit)
+    for (int y = 6; y < 18; ++y)
+      for (int x = 6 + bit * 5; x < 10 + bit * 5; ++x)
+        set(x, y, (counter >> bit) & 1);
+  return p;
+}
+
+HBITMAP LabelBitmap(const Picture& label, int bitsPerPixel) {
+  struct {
+    BITMAPINFOHEADER h;
+    RGBQUAD colours[256];
+  } info{{sizeof(BITMAPINFOHEADER), label.width, -label.height, 1, WORD(bitsPerPixel), BI_RGB}};
+  for (int i = 0; i < 256; ++i) {
+    const BYTE v = BYTE(bitsPerPixel == 1 ? (i ? 255 : 0) : i);
+    info.colours[i] = RGBQUAD{v, v, v, 0};
+  }
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS,
+                                    &bits, nullptr, 0);
+  if (bitmap == nullptr)
+    return nullptr;
+  const int stride = (label.width * bitsPerPixel + 31) / 32 * 4;
+  auto* rows = static_cast<uint8_t*>(bits);
+  memset(rows, 0, size_t(stride) * label.height);
+  for (int y = 0; y < label.height; ++y)
+    for (int x = 0; x < label.width; ++x) {
+      uint8_t* row = rows + size_t(y) * stride;
+      const bool white = !label.is_black(x, y);
+      if (bitsPerPixel == 1)
+        row[x / 8] |= white ? uint8_t(0x80 >> (x % 8)) : 0;
+      else
+        memset(row + x * bitsPerPixel / 8, white ? 255 : 0, size_t(bitsPerPixel / 8));
+    }
+  GdiFlush();
+  return bitmap;
+}
+
+bool ReadPicture(const std::string& path, Picture* picture) {
+  CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+  IWICImagingFactory* factory = nullptr;
+  IWICBitmapDecoder* decoder = nullptr;
+  IWICBitmapFrameDecode* frame = nullptr;
+  IWICBitmapSource* bgra = nullptr;
+  WCHAR wide[MAX_PATH];
+  MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
+  UINT w = 0, h = 0;
+  std::vector<BYTE> buf;
+  const bool ok =
+      SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                 IID_IWICImagingFactory, reinterpret_cast<void**>(&factory))) &&
+      SUCCEEDED(factory->CreateDecoderFromFilename(wide, nullptr, GENERIC_READ,
+                                                   WICDecodeMetadataCacheOnDemand, &decoder)) &&
+      SUCCEEDED(decoder->GetFrame(0, &frame)) &&
+      SUCCEEDED(WICConvertBitmapSource(GUID_WICPixelFormat32bppBGRA, frame, &bgra)) &&
+      SUCCEEDED(bgra->GetSize(&w, &h)) && (buf.resize(size_t(w) * h * 4), true) &&
+      SUCCEEDED(bgra->CopyPixels(nullptr, w * 4, UINT(buf.size()), buf.data()));
+  for (IUnknown* u : {static_cast<IUnknown*>(bgra), static_cast<IUnknown*>(frame),
+                      static_cast<IUnknown*>(decoder), static_cast<IUnknown*>(factory)})
+    if (u != nullptr)
+      u->Release();
+  if (!ok)
+    return false;
+  *picture = Picture{int(w), int(h), std::vector<uint8_t>(size_t(w) * h)};
+  for (size_t i = 0; i < picture->black.size(); ++i)
+    picture->black[i] = buf[i * 4] + buf[i * 4 + 1] + buf[i * 4 + 2] < 3 * 128;
+  return true;
+}
+
+std::string PrintedDifference(TlxSim& sim, int com, int n, const Picture& label, int offset) {
+  Picture printed;
+  if (!WaitUntil([&] { return sim.number("labels", com) >= n; }, 10000))
+    return "label " + std::to_string(n) + " was not printed";
+  if (!ReadPicture(sim.label_path(n, com), &printed))
+    return "cannot read " + sim.label_path(n, com);
+  size_t wrong = 0, stray = 0;
+  for (int y = 0; y < printed.height || y < label.height; ++y)
+    for (int x = 0; x < printed.width || x < offset + label.width; ++x) {
+      const bool inside = x >= offset && x < offset + label.width && y < label.height;
+      if (printed.is_black(x, y) != (inside && label.is_black(x - offset, y)))
+        ++(inside ? wrong : stray);
+    }
+  if (wrong == 0 && stray == 0)
+    return "";
+  return std::to_string(wrong) + " dots of the label differ, " + std::to_string(stray) +
+         " printed outside it";
+}
+
+} // namespace veldrin_test

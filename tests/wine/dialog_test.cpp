@@ -1,0 +1,416 @@
+// The settings dialog driven as a user would, from its own modal loop, with
+// its message boxes answered at once; the host-dialog callback's steps; and
+// the dialog resource itself.
+#include <sstream>
+
+#include "labelhost/host_dialog.h"
+#include "support/position_file.h"
+#include "tests/wine/fixture.h"
+
+namespace {
+using namespace veldrin_test;
+
+// What the user does in the dialog, run from its modal loop.
+std::function<void(HWND)> g_user;
+void CALLBACK act_in_dialog(HWND, UINT, UINT_PTR timer, DWORD) {
+  KillTimer(nullptr, timer);
+  if (HWND dlg = FindWindowA(nullptr, "Printer setting"))
+    g_user(dlg);
+}
+
+void click(HWND dlg, int id) {
+  SendDlgItemMessageA(dlg, id, BM_CLICK, 0, 0);
+}
+
+// The dialog's state: checked radio buttons, the port edit and whether it is
+// enabled, the width item, the density and the start position.
+std::string shown(HWND dlg) {
+  std::string s;
+  for (int id = 6201; id <= 6242; ++id)
+    if (IsDlgButtonChecked(dlg, id) == BST_CHECKED)
+      s += std::to_string(id) + " ";
+  char port[16], density[16], start[16];
+  GetDlgItemTextA(dlg, 6103, port, 16);
+  GetDlgItemTextA(dlg, 6102, density, 16);
+  GetDlgItemTextA(dlg, 6101, start, 16);
+  return s + "port " + port + (IsWindowEnabled(GetDlgItem(dlg, 6103)) ? " on" : " off") +
+         " width " + std::to_string(SendDlgItemMessageA(dlg, 6257, CB_GETCURSEL, 0, 0)) +
+         " density " + density + " start " + start;
+}
+
+// KtPrPrinterSetup for a printer with `user` acting in the dialog. Message
+// boxes are noted ("text|title|type", owner) and answered at once.
+struct UserAtTheDialog {
+  HWND parent = CreateWindowA("STATIC", "host", WS_OVERLAPPEDWINDOW, 0, 0, 600, 500, nullptr,
+                              nullptr, nullptr, nullptr);
+  std::vector<std::string> boxes;
+  HWND owner = nullptr;
+  ~UserAtTheDialog() { DestroyWindow(parent); }
+  DWORD run(HostJob& job, std::function<void(HWND)> user, DWORD printer = 1) {
+    Replace<kMessageBoxA>([this](HWND o, LPCSTR text, LPCSTR title, UINT type) {
+      boxes.push_back(std::string(text) + "|" + title + "|" + std::to_string(type));
+      owner = o;
+      return IDOK;
+    });
+    g_user = std::move(user);
+    const UINT_PTR timer = SetTimer(nullptr, 0, 1, act_in_dialog);
+    const DWORD result = Wine::api().PrinterSetup(parent, printer, &job.info);
+    KillTimer(nullptr, timer);
+    return result;
+  }
+};
+
+// Control request 17 for printer 1: format "Label A" and a product.
+void take_format(const char* product) {
+  LabelFormatParams params{};
+  strcpy(params.szFormat, "Label A");
+  strcpy(params.szProduct, product);
+  Wine::api().IoControl(1, 17, &params, nullptr);
+}
+
+// The position file: printer 1's "Label A" of "Soap" (and then more records).
+std::string positions(const char* startAndDensity, const char* more = "") {
+  std::istringstream in(std::string(startAndDensity) + " " + more);
+  std::vector<std::vector<std::string>> records;
+  for (std::string product, start, density; in >> product >> start >> density;)
+    records.push_back({"Label A", product, "1", start, density});
+  return PositionFile(kPositionFields, 100, records);
+}
+
+std::string ini_key(const std::string& ini, const char* key) {
+  char value[64];
+  GetPrivateProfileStringA("VELDRIN Info", key, "-", value, sizeof value, ini.c_str());
+  return value;
+}
+
+const std::string kTitleAndType = "|Error or alert message|" + std::to_string(MB_ICONEXCLAMATION);
+} // namespace
+
+TEST_F(Wine, TheSettingsDialogShowsWhatIsStored) {
+  struct Row {
+    DWORD printer;
+    const char* serial; // VDnn of the printer
+    const char* width;  // VDMAXnn
+    const char* product;
+    const char* shown;
+  } rows[] = {
+      {1, "<#04800#7#1#2#", "80", "",
+       "6210 6211 6220 6231 6242 port 12 on width 0 density 5 start 12"},
+      {3, "5#38400#8#2#0#", "112", "",
+       "6205 6213 6221 6232 6240 port  off width 3 density 5 start 12"},
+      {1, "3#19200#8#0#0#", "56", "Soap",
+       "6203 6212 6221 6230 6240 port  off width 1 density 4 start 21"},
+      {1, "3#19200#8#0#0#", "56", "Other",
+       "6203 6212 6221 6230 6240 port  off width 1 density 5 start 12"},
+  };
+  ASSERT_TRUE(write_file(host_.dir() + "\\VD_PosAdjust.adj", positions("Soap 21 4")));
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.shown);
+    char keys[80];
+    snprintf(keys, sizeof keys, "[VELDRIN Info]\r\nVD%02lu=%s\r\nVDMAX%02lu=%s\r\n", r.printer - 1,
+             r.serial, r.printer - 1, r.width);
+    ASSERT_TRUE(host_.write_ini(keys));
+    take_format(r.product);
+    StartCalls();
+    HostJob job(261, 200, 100);
+    UserAtTheDialog setup;
+    std::string seen, switched;
+    HWND dialog = nullptr;
+    EXPECT_EQ(1u, setup.run(
+                      job,
+                      [&](HWND dlg) {
+                        seen = shown(dlg);
+                        dialog = dlg;
+                        click(dlg, 6210);
+                        switched += IsWindowEnabled(GetDlgItem(dlg, 6103)) ? "on " : "off ";
+                        click(dlg, 6202);
+                        switched += IsWindowEnabled(GetDlgItem(dlg, 6103)) ? "on" : "off";
+                        click(dlg, IDCANCEL);
+                      },
+                      r.printer));
+    EXPECT_EQ(r.shown, seen);
+    EXPECT_EQ("on off", switched) << "the port buttons switch the port edit";
+    EXPECT_EQ(keys, read_file(host_.ini_path())) << "Cancel writes nothing";
+    const std::vector<Call> texts = Calls(kLoadDialogItemsExFnV);
+    ASSERT_EQ(1u, texts.size());
+    EXPECT_EQ("DIALOG_SETTING VELDRIN", std::string(reinterpret_cast<char*>(texts[0].arg[0])) +
+                                            " " + reinterpret_cast<char*>(texts[0].arg[2]));
+    EXPECT_EQ(AsInt(dialog), texts[0].arg[1]);
+    const std::vector<Call> centre = Calls(kCenterDialogFnV);
+    ASSERT_EQ(1u, centre.size());
+    EXPECT_EQ(AsInt(dialog), centre[0].arg[0]);
+    EXPECT_EQ(AsInt(setup.parent), centre[0].arg[1]) << "centred on the host's window";
+  }
+}
+
+TEST_F(Wine, TheSettingsDialogStoresWhatIsChosen) {
+  const std::string range = "Parameter \"%s\" is out of range.Please input the numerical value "
+                            "from %d to %d.";
+  auto out_of_range = [&](const char* name, int low, int high) {
+    char text[200];
+    snprintf(text, sizeof text, range.c_str(), name, low, high);
+    return text + kTitleAndType;
+  };
+  const std::string density = out_of_range("Print density", 1, 9);
+  // The user's steps: "d<text>" density, "s<text>" start position, "p<text>"
+  // port number, "c<id>" a click, "w<item>" a width.
+  struct Row {
+    const char* product;
+    const char* steps;
+    std::string box;     // the message shown; "" none
+    const char* serial;  // VD00 afterwards
+    const char* width;   // VDMAX00 afterwards
+    const char* host;    // the host's start position and density afterwards
+    const char* records; // the position file afterwards: product, start, density...
+  } rows[] = {
+      {"", "d3 s42 c6205 c6214 c6220 c6232 c6242 w2", "", "5#57600#7#2#2#", "106", "042 3",
+       "Soap 21 4"},
+      {"", "c6210 p12", "", "<#57600#8#0#0#", "56", "012 5", "Soap 21 4"},
+      {"Soap", "d4 s7", "", "1#57600#8#0#0#", "56", "012 5", "Soap 7 4"},
+      {"Other", "d2 s9", "", "1#57600#8#0#0#", "56", "012 5", "Soap 21 4 Other 9 2"},
+      {"", "d0", density, "1#57600#8#0#0#", "56", "012 5", "Soap 21 4"},
+      {"", "d10", density, "1#57600#8#0#0#", "56", "012 5", "Soap 21 4"},
+      {"", "d", density, "1#57600#8#0#0#", "56", "012 5", "Soap 21 4"},
+      {"", "d9", "", "1#57600#8#0#0#", "56", "012 9", "Soap 21 4"},
+      {"", "s1000", out_of_range("Print start position", 0, 999), "1#57600#8#0#0#", "56", "012 5",
+       "Soap 21 4"},
+      {"", "c6210 p208", out_of_range("COM port number", 1, 207), "1#57600#8#0#0#", "56", "012 5",
+       "Soap 21 4"},
+      {"Soap", "d4 s7 c6203 X", kMessages.at(60808).substr(0, 127) + kTitleAndType,
+       "3#57600#8#0#0#", "56", "012 5", "Soap 21 4"},
+  };
+  const std::string file = host_.dir() + "\\VD_PosAdjust.adj";
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.steps);
+    ASSERT_TRUE(host_.write_ini("[VELDRIN Info]\r\n" + PrinterKeys(1, 1)));
+    ASSERT_TRUE(write_file(file, positions("Soap 21 4")));
+    take_format(r.product);
+    if (strchr(r.steps, 'X')) // the position file cannot be opened for writing
+      Replace<kLoadDbsInfoFnHF>([](LPCSTR path, void* header, int mode) {
+        return mode == 1 ? HFILE_ERROR : Real<kLoadDbsInfoFnHF>()(path, header, mode);
+      });
+    StartCalls();
+    HostJob job(261, 200, 100);
+    UserAtTheDialog setup;
+    EXPECT_EQ(1u, setup.run(job, [&](HWND dlg) {
+      std::istringstream steps(r.steps);
+      for (std::string s; steps >> s;) {
+        const int edit = s[0] == 'd' ? 6102 : s[0] == 's' ? 6101 : s[0] == 'p' ? 6103 : 0;
+        if (edit != 0)
+          SetDlgItemTextA(dlg, edit, s.c_str() + 1);
+        if (s[0] == 'c')
+          click(dlg, atoi(s.c_str() + 1));
+        if (s[0] == 'w')
+          SendDlgItemMessageA(dlg, 6257, CB_SETCURSEL, atoi(s.c_str() + 1), 0);
+      }
+      click(dlg, IDOK);
+      if (Calls(kEndDialog).empty()) { // refused: the dialog stays open
+        EXPECT_EQ(AsInt(GetDlgItem(dlg, r.steps[0] == 'c'   ? 6103
+                                        : r.steps[0] == 's' ? 6101
+                                                            : 6102)),
+                  Calls(kSetFocus).back().arg[0])
+            << "the focus on the entry";
+        click(dlg, IDCANCEL);
+      }
+    }));
+    restore();
+    EXPECT_EQ(r.box.empty() ? std::vector<std::string>{} : std::vector<std::string>{r.box},
+              setup.boxes);
+    EXPECT_EQ(r.serial, ini_key(host_.ini_path(), "VD00"));
+    EXPECT_EQ(r.width, ini_key(host_.ini_path(), "VDMAX00"));
+    EXPECT_EQ(r.host, std::string(job.condition.achStartPos, 3) + " " +
+                          std::to_string(job.condition.nContrast));
+    EXPECT_EQ(positions(r.records), read_file(file));
+    EXPECT_EQ(0u, api().GetPrintError(1, nullptr, 0)) << "a message clears its code";
+  }
+  // The slot holds the last saved settings: printer 1 is now on COM3.
+  HostJob job(261, 200, 100);
+  EXPECT_EQ(0, print(kTwelve, label(kTwelve), job, true));
+  EXPECT_EQ(kStop, sim().captured(3).substr(0, 7));
+}
+
+TEST_F(Wine, WithoutALabelFormatThereIsNoDialog) {
+  for (WORD width : {0, 200}) {
+    HostJob job(261, width, width == 0 ? 100 : 0);
+    UserAtTheDialog setup;
+    EXPECT_EQ(0u, setup.run(job, [](HWND dlg) { click(dlg, IDCANCEL); }));
+    EXPECT_EQ(std::vector<std::string>{kMessages.at(60807) + kTitleAndType}, setup.boxes);
+    EXPECT_EQ(setup.parent, setup.owner);
+    EXPECT_EQ(0u, api().GetPrintError(1, nullptr, 0)) << "the message clears its code";
+  }
+}
+INT_PTR CALLBACK quiet_dialog(HWND, UINT, WPARAM, LPARAM) {
+  return FALSE;
+}
+
+TEST_F(Wine, TheHostDialogCallbackTakesItsStepsInOrder) {
+  const std::vector<WORD> tmpl = BuildHostDialogTemplate();
+  HWND dlg = CreateDialogIndirectParamA(nullptr, reinterpret_cast<LPCDLGTEMPLATEA>(tmpl.data()),
+                                        nullptr, quiet_dialog, 0);
+  ASSERT_NE(nullptr, dlg);
+  PrinterRef ref{};
+  ref.nPrinterNo = 1;
+  CondDialogInfo info{1, {}, &ref};
+  // The steps as "action control" words: Disable, Enable, Hide, Check, Uncheck, Text.
+  auto steps = [&] {
+    std::string s;
+    for (const Call& c : Calls()) {
+      const int id = c.fn == kCheckDlgButton || c.fn == kSetDlgItemInt
+                         ? int(c.arg[1])
+                         : GetDlgCtrlID(HWND(c.arg[0]));
+      if (c.fn == kEnableWindow)
+        s += (c.arg[1] ? "E" : "D") + std::to_string(id) + " ";
+      if (c.fn == kShowWindow)
+        s += (c.arg[1] == SW_HIDE ? "H" : "S") + std::to_string(id) + " ";
+      if (c.fn == kCheckDlgButton)
+        s += (c.arg[2] == BST_CHECKED ? "C" : "U") + std::to_string(id) + " ";
+      if (c.fn == kSetDlgItemInt)
+        s += "T" + std::to_string(id) + "=" + std::to_string(c.arg[2]) + (c.arg[3] ? "s " : " ");
+    }
+    return s;
+  };
+  const std::string all =
+      "D20701 E20702 H22 H20702 H20725 D20704 D20705 D20706 D20707 D20708 D20709 C20710 E20710 "
+      "E20505 E20715 D20713 D20703 D20525 D20526 D20716 D20717 D20718 D20711 D20712 U20713 U20707 "
+      "U20708 U20704 U20705 U20706 U20525 U20526 U20716 U20717 U20718 U20709 U20712 U20711 "
+      "T20701=200 ";
+  struct Row {
+    UINT message;
+    WPARAM w;
+    DWORD active;
+    std::string steps;
+    bool texts; // the dialog's item texts asked for
+  } rows[] = {{WM_INITDIALOG, 0, 1, all, true},  {WM_COMMAND, 20714, 1, all, false},
+              {WM_INITDIALOG, 0, 0, "", false},  {WM_COMMAND, 20714, 0, "", false},
+              {WM_COMMAND, 20713, 1, "", false}, {WM_DESTROY, 0, 1, "", false}};
+  for (const Row& r : rows) {
+    SCOPED_TRACE(testing::Message() << r.message << " " << r.w << " active " << r.active);
+    info.dwActive = r.active;
+    StartCalls();
+    EXPECT_EQ(0u, api().CondDlgCB(dlg, r.message, r.w, 0, &info));
+    EXPECT_EQ(r.steps, steps());
+    EXPECT_EQ(r.texts ? 1u : 0u, Calls(kLoadDialogItemsExFnV).size());
+  }
+  // The callback loads printer 1's settings again: now COM3.
+  ASSERT_TRUE(host_.write_ini("[VELDRIN Info]\r\nVD00=3#57600#8#0#0#\r\n"));
+  EXPECT_EQ(0u, api().CondDlgCB(dlg, WM_COMMAND, 20714, 0, &info));
+  EXPECT_EQ(1u, api().IsPrintReady(0, 0));
+  EXPECT_EQ(kStop, sim().captured(3));
+  DestroyWindow(dlg);
+}
+
+TEST_F(Wine, TheDialogResource) {
+  // Every control: id, class (0x80 button, 0x81 edit, 0x82 static, 0x85 combo
+  // box), styles beside WS_CHILD | WS_VISIBLE, rectangle, text.
+  struct Control {
+    WORD id, cls;
+    DWORD style;
+    short x, y, cx, cy;
+    std::wstring text;
+  } const expected[] = {
+      {1, 0x80, BS_DEFPUSHBUTTON | WS_TABSTOP, 12, 194, 40, 16, L"Setting"},
+      {2, 0x80, BS_PUSHBUTTON | WS_TABSTOP, 119, 194, 40, 16, L"Cancel"},
+      {6102, 0x81, ES_RIGHT | WS_BORDER | WS_TABSTOP, 74, 13, 15, 12, L""},
+      {6101, 0x81, ES_RIGHT | WS_BORDER | WS_TABSTOP, 74, 27, 15, 12, L""},
+      {6257, 0x85, CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 74, 42, 27, 63, L""},
+      {6201, 0x80, BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP, 45, 75, 31, 9, L"COM1"},
+      {6202, 0x80, BS_AUTORADIOBUTTON, 86, 75, 39, 9, L"COM2"},
+      {6203, 0x80, BS_AUTORADIOBUTTON, 129, 75, 31, 9, L"COM3"},
+      {6204, 0x80, BS_AUTORADIOBUTTON, 45, 87, 31, 9, L"COM4"},
+      {6205, 0x80, BS_AUTORADIOBUTTON, 86, 87, 39, 9, L"COM5"},
+      {6206, 0x80, BS_AUTORADIOBUTTON, 129, 87, 31, 9, L"COM6"},
+      {6207, 0x80, BS_AUTORADIOBUTTON, 45, 99, 31, 9, L"COM7"},
+      {6208, 0x80, BS_AUTORADIOBUTTON, 86, 99, 39, 9, L"COM8"},
+      {6209, 0x80, BS_AUTORADIOBUTTON, 129, 99, 31, 9, L"COM9"},
+      {6210, 0x80, BS_AUTORADIOBUTTON | WS_TABSTOP, 45, 111, 26, 9, L"COM"},
+      {6103, 0x81, ES_NUMBER | WS_BORDER | WS_TABSTOP, 71, 109, 11, 12, L""},
+      {6211, 0x80, BS_AUTORADIOBUTTON | WS_GROUP, 45, 125, 31, 9, L"9600"},
+      {6212, 0x80, BS_AUTORADIOBUTTON, 86, 125, 39, 9, L"19200"},
+      {6213, 0x80, BS_AUTORADIOBUTTON, 129, 125, 31, 9, L"38400"},
+      {6214, 0x80, BS_AUTORADIOBUTTON, 45, 136, 31, 9, L"57600"},
+      {6220, 0x80, BS_AUTORADIOBUTTON | WS_GROUP, 45, 149, 31, 9, L"7Bits"},
+      {6221, 0x80, BS_AUTORADIOBUTTON | WS_TABSTOP, 86, 149, 39, 9, L"8Bits"},
+      {6230, 0x80, BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP, 45, 163, 31, 9, L"1Bit"},
+      {6231, 0x80, BS_AUTORADIOBUTTON, 86, 163, 39, 9, L"1.5Bit"},
+      {6232, 0x80, BS_AUTORADIOBUTTON, 129, 163, 31, 9, L"2Bits"},
+      {6240, 0x80, BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP, 45, 177, 31, 9, L"None"},
+      {6241, 0x80, BS_AUTORADIOBUTTON, 86, 177, 39, 9, L"Odd"},
+      {6242, 0x80, BS_AUTORADIOBUTTON, 129, 177, 31, 9, L"Even"},
+      {6107, 0x82, SS_LEFT | WS_GROUP, 7, 29, 64, 11, L"Print start postion"},
+      {6105, 0x80, BS_GROUPBOX, 4, 2, 163, 57, L"Print setting"},
+      {6109, 0x80, BS_GROUPBOX, 4, 61, 163, 129, L"COM setting"},
+      {6250, 0x82, SS_LEFT | WS_GROUP, 7, 75, 39, 9, L"Port\uFF1A"},
+      {6251, 0x82, SS_LEFT | WS_GROUP, 7, 125, 39, 9, L"Baud\uFF1A"},
+      {6252, 0x82, SS_LEFT | WS_GROUP, 7, 149, 39, 9, L"DataBits\uFF1A"},
+      {6253, 0x82, SS_LEFT | WS_GROUP, 7, 163, 39, 9, L"StopBits\uFF1A"},
+      {6200, 0x82, SS_LEFT | WS_GROUP, 7, 177, 39, 9, L"Parity\uFF1A"},
+      {6108, 0x82, SS_LEFT | WS_GROUP, 93, 29, 69, 11, L"(1=1mm)"},
+      {6106, 0x82, SS_LEFT | WS_GROUP, 7, 14, 55, 11, L"Print density\uFF1A"},
+      {6255, 0x82, SS_LEFT | WS_GROUP, 7, 43, 64, 11, L"Print Max Width"},
+      {6254, 0x82, SS_LEFT | WS_GROUP, 104, 43, 40, 11, L"mm"},
+  };
+  const WORD japanese = MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT);
+  HRSRC res = FindResourceExA(api().hModule, RT_DIALOG, "DIALOG_SETTING", japanese);
+  ASSERT_NE(nullptr, res);
+  const WORD* w = static_cast<const WORD*>(LockResource(LoadResource(api().hModule, res)));
+  const WORD* end = w + SizeofResource(api().hModule, res) / 2;
+  auto dword = [&] { return w += 2, DWORD(w[-2] | w[-1] << 16); };
+  auto text = [&] {
+    std::wstring s;
+    if (*w == 0xFFFF)
+      return w += 2, L"#" + std::to_wstring(w[-1]);
+    while (w < end && *w)
+      s += wchar_t(*w++);
+    return ++w, s;
+  };
+  EXPECT_EQ(DWORD(WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT |
+                  DS_3DLOOK),
+            dword());
+  EXPECT_EQ(0u, dword());
+  EXPECT_EQ(std::size(expected), size_t(*w++));
+  EXPECT_EQ((std::vector<WORD>{0, 0, 171, 214}), std::vector<WORD>(w, w + 4));
+  w += 4;
+  std::wstring header;
+  for (int i = 0; i < 3; ++i)
+    header += text() + L"|";
+  header += std::to_wstring(*w++) + L"|";
+  EXPECT_EQ(L"||Printer setting|10|MS Sans Serif", header + text());
+  for (const Control& c : expected) {
+    SCOPED_TRACE(c.id);
+    w = reinterpret_cast<const WORD*>((reinterpret_cast<uintptr_t>(w) + 3) & ~uintptr_t(3));
+    ASSERT_LT(w + 9, end);
+    EXPECT_EQ(WS_CHILD | WS_VISIBLE | c.style, dword());
+    EXPECT_EQ(0u, dword());
+    EXPECT_EQ((std::vector<short>{c.x, c.y, c.cx, c.cy}), std::vector<short>(w, w + 4));
+    w += 4;
+    EXPECT_EQ(c.id, *w++);
+    const std::wstring cls = text();
+    EXPECT_EQ(L"#" + std::to_wstring(c.cls) + L"|" + c.text, cls + L"|" + text());
+    EXPECT_EQ(0, *w++) << "no creation data";
+  }
+  // The combo box's initialisation block beside it: per item the control, the
+  // 16-bit CB_ADDSTRING, the text's length with its NUL as a DWORD, the text.
+  res = FindResourceExA(api().hModule, MAKEINTRESOURCEA(240), "DIALOG_SETTING", japanese);
+  ASSERT_NE(nullptr, res);
+  const std::string init(static_cast<const char*>(LockResource(LoadResource(api().hModule, res))),
+                         SizeofResource(api().hModule, res));
+  std::string item = "\x71\x18\x03\x04";
+  EXPECT_EQ(item +
+                std::string("\3\0\0\0"
+                            "53\0",
+                            7) +
+                item +
+                std::string("\3\0\0\0"
+                            "56\0",
+                            7) +
+                item +
+                std::string("\4\0\0\0"
+                            "106\0",
+                            8) +
+                item +
+                std::string("\4\0\0\0"
+                            "112\0",
+                            8) +
+                std::string(2, '\0'),
+            init);
+}

@@ -1,0 +1,212 @@
+// The exports that answer without a printer: the capability queries, every
+// control request, the string table, and the frame of a printer's use
+// (KtPrInitPrinter, KtPrClosePrinter, KtPrGetPrintError) with its debug lines.
+#include <cstring>
+
+#include "tests/wine/fixture.h"
+#include "zovav/test_hooks.h"
+
+namespace {
+using namespace veldrin_test;
+
+// Bytes as text, two hex digits each, for compact expectations.
+std::string hex(const void* p, size_t n) {
+  std::string s;
+  char two[3];
+  for (size_t i = 0; i < n; ++i)
+    s += (snprintf(two, 3, "%02X", static_cast<const BYTE*>(p)[i]), two);
+  return s;
+}
+} // namespace
+
+TEST_F(Wine, SpecRecordsFollowTheSizeHandshake) {
+  struct Row {
+    bool printer; // KtPrGetPrinterSpec, else KtPrGetDriverSpec
+    DWORD size;   // the record's size field; 0: a null record
+    DWORD model;  // model index
+    DWORD result;
+    const char* body; // bytes 4..15 of the record afterwards, as hex
+    const char* name; // the model name (printer spec)
+    WORD dpi;
+  } rows[] = {
+      {false, 0, 0, 268},
+      {false, 15, 0, 0, "EEEEEEEEEEEEEEEEEEEEEEEE"},
+      {false, 16, 0, 16, "000000000000000002000000"},
+      {false, 268, 0, 16, "000000000000000002000000"},
+      {true, 0, 0, 268},
+      {true, 267, 0, 0, "EEEEEEEEEEEEEEEEEEEEEEEE"},
+      {true, 268, 0, 268, "05010000", "TLX-Pro series(12dot, COM Type)", 305},
+      {true, 268, 256, 268, "05010000", "TLX-Pro series(12dot, COM Type)", 305},
+      {true, 268, 1, 268, "08010000", "TLX-Pro series(8dot,COM Type)", 203},
+      {true, 268, 255, 268, "08010000", "TLX-Pro series(8dot,COM Type)", 203},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(testing::Message() << r.printer << " size " << r.size << " model " << r.model);
+    BYTE record[268];
+    memset(record, 0xEE, sizeof record);
+    memcpy(record, &r.size, 4);
+    BYTE* p = r.size ? record : nullptr;
+    EXPECT_EQ(r.result, r.printer ? api().GetPrinterSpec(reinterpret_cast<PrinterSpec*>(p), r.model)
+                                  : api().GetDriverSpec(reinterpret_cast<DriverSpec*>(p)));
+    if (r.body != nullptr)
+      EXPECT_EQ(r.body, hex(record + 4, strlen(r.body) / 2));
+    if (r.name != nullptr) {
+      EXPECT_STREQ(r.name, reinterpret_cast<char*>(record + 8));
+      EXPECT_EQ(hex(&r.dpi, 2) + hex(&r.dpi, 2), hex(record + 264, 4));
+    }
+    EXPECT_EQ(r.size, *reinterpret_cast<DWORD*>(record)) << "the size field is not changed";
+  }
+  EXPECT_EQ(0u, api().PrintNotify(1, 2));
+}
+
+TEST_F(Wine, PrintDataByTypeCode) {
+  struct Row {
+    WORD type;
+    DWORD printer;
+    const char* record; // the 20 bytes afterwards
+  } rows[] = {
+      {261, 3, "0501EEEE78003200C8002404D007000000030000"},
+      {264, 7, "0801EEEE50003200C8006004D007000000070000"},
+      {264, 0x1205, "0801EEEE50003200C8006004D007000000050000"},
+      {0, 1, "0000EEEEEEEEEEEEEEEEEEEEEEEEEEEEEEEEEEEE"},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.type);
+    BYTE record[20];
+    memset(record, 0xEE, sizeof record);
+    memcpy(record, &r.type, 2);
+    EXPECT_EQ(1u, api().GetPrintData(r.printer, reinterpret_cast<PrintData*>(record)));
+    EXPECT_EQ(r.record, hex(record, 20));
+  }
+}
+
+TEST_F(Wine, ControlRequests) {
+  struct Row {
+    DWORD request;
+    bool p; // a 20-byte record at p, else null
+    LONG q; // the value at q; -1: q is null
+    LONG result;
+    const char* at_p; // the record's first bytes afterwards, as hex
+    LONG q_after;     // the value at q afterwards
+  } rows[] = {
+      {2, true, -1, 1, "EEEE"},
+      {3, true, -1, 1, "EEEEE803EE"},
+      {4, true, -1, 0, "EEEE"},
+      {5, true, 261, 1, "6A00EE", 261},
+      {5, true, 264, 1, "7000EE", 264},
+      {5, true, -1, 1, "7000EE"},
+      {6, true, -1, 1, "0100EE"},
+      {7, true, -1, 1, "C800EE"},
+      {8, true, -1, 1, "0100EE"},
+      {9, true, -1, 0, "EEEE"},
+      {10, true, 3, 0, "EEEEEEEE", 3},
+      {10, true, 8, 1, "FFFFFFFFEE", 4},
+      {10, true, -1, 1, "FFFFFFFFEE"},
+      {11, true, -1, 1, "00EE"},
+      {12, true, -1, 1, "00EE"},
+      {18, true, -1, 1, "01000000EE"},
+      {19, true, -1, 0, "EEEE"},
+      {20, true, -1, 0, "EEEE"},
+      {21, true, -1, 1, "00EE"},
+      {1, true, -1, 1, "00EE"},
+      {17, true, 515, 0, "EEEE", 515},
+      {13, true, -1, 1,
+       "0501C8000000000003"
+       "0000000000000000000000EE"},
+      {3, false, -1, 0},
+      {5, false, 261, 0, nullptr, 261},
+      {6, false, -1, 0},
+      {7, false, -1, 0},
+      {8, false, -1, 0},
+      {11, false, -1, 0},
+      {12, false, -1, 0},
+      {13, false, -1, 0},
+      {18, false, -1, 0},
+      {21, false, -1, 0},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(testing::Message() << "request " << r.request << " q " << r.q);
+    BYTE record[24];
+    memset(record, 0xEE, sizeof record);
+    LONG q = r.q;
+    EXPECT_EQ(r.result,
+              api().IoControl(3, r.request, r.p ? record : nullptr, r.q == -1 ? nullptr : &q));
+    if (r.at_p != nullptr)
+      EXPECT_EQ(r.at_p, hex(record, strlen(r.at_p) / 2));
+    if (r.q != -1)
+      EXPECT_EQ(r.q_after, q);
+  }
+}
+
+TEST_F(Wine, UserValuesStayWithTheirPrinterAndRequest14Registers) {
+  for (DWORD n = 1; n <= 8; ++n)
+    api().IoControl(n, 16, reinterpret_cast<void*>(UINT_PTR(0x100 + n)), nullptr);
+  EXPECT_EQ(0x103, api().IoControl(3, 16, reinterpret_cast<void*>(77), nullptr)) << "previous";
+  for (DWORD n = 1; n <= 8; ++n)
+    EXPECT_EQ(n == 3 ? 77 : LONG(0x100 + n), api().IoControl(n, 15, nullptr, nullptr));
+
+  const RegisteredModuleFn registered = LoadRegisteredModuleHook();
+  ASSERT_NE(nullptr, registered);
+  EXPECT_EQ(api().hModule, registered("VELDRIN")) << "registered at load";
+  EXPECT_EQ(1, api().IoControl(1, 14, nullptr, nullptr));
+  const std::vector<Call> calls = Calls(kRegisterDLLPrinterFnV);
+  ASSERT_EQ(1u, calls.size());
+  EXPECT_STREQ("VELDRIN", reinterpret_cast<const char*>(calls[0].arg[0]));
+  EXPECT_EQ(reinterpret_cast<uintptr_t>(api().hModule), calls[0].arg[1]);
+}
+
+TEST_F(Wine, StringTable) {
+  for (const auto& [id, text] : kMessages) {
+    SCOPED_TRACE(id);
+    char loaded[256] = "";
+    EXPECT_EQ(int(text.size()), LoadStringA(HINSTANCE(api().hModule), id, loaded, sizeof loaded));
+    EXPECT_EQ(text, loaded);
+    EXPECT_NE(nullptr, FindResourceExA(api().hModule, RT_STRING, MAKEINTRESOURCEA(id / 16 + 1),
+                                       MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT)));
+  }
+}
+
+TEST_F(Wine, InitCloseAndErrorFetch) {
+  // No INI entries: printer 1 gets COM3 at 9600 baud, 8 data bits, no parity,
+  // one stop bit; a fresh connection gets the stop command.
+  ASSERT_TRUE(host_.write_ini(""));
+  api().IoControl(1, 16, reinterpret_cast<void*>(1), nullptr);
+  EXPECT_EQ(0, api().InitPrinter(1, 0));
+  EXPECT_EQ(1u, api().IsPrintReady(0, 0));
+  EXPECT_EQ(kStop, sim().captured(3));
+  for (const char* setting : {"baud=9600", "data=8", "parity=none", "stop=1"})
+    EXPECT_NE(std::string::npos, sim().command("settings", 3).find(setting)) << setting;
+
+  // An error is fetched, its text cut to the buffer, the port closed; the
+  // code stays.
+  sim().command("dsr off", 3);
+  EXPECT_EQ(0u, api().IsPrintReady(0, 0));
+  EXPECT_FALSE(PortFree(3)) << "the port stays open";
+  host_.clear_debug();
+  char text[11];
+  memset(text, 'x', sizeof text);
+  EXPECT_EQ(60806u, api().GetPrintError(1, text, 11));
+  EXPECT_STREQ("The state ", text);
+  EXPECT_TRUE(PortFree(3));
+  EXPECT_EQ(60806u, api().GetPrintError(1, nullptr, 256));
+  EXPECT_EQ(1u, api().ClosePrinter(0));
+  EXPECT_EQ(1, api().IoControl(1, 15, nullptr, nullptr)) << "the slot keeps the host's value";
+  const std::vector<std::string> lines = {"GetPrintError--60806", "GetPrintError-CloseCom",
+                                          "GetPrintError--60806", "GetPrintError-CloseCom",
+                                          "ClosePrinter-CloseCom"};
+  EXPECT_EQ(lines, host_.debug_lines());
+
+  // No error: 0, the port stays open.
+  sim().command("dsr on", 3);
+  EXPECT_EQ(0, api().InitPrinter(1, 0));
+  HostJob job(261, 200, 100);
+  job.info.bIncremental = 1;
+  EXPECT_EQ(0, print(kTwelve, label(kTwelve), job, true));
+  host_.clear_debug();
+  EXPECT_EQ(0u, api().GetPrintError(1, text, 11));
+  EXPECT_FALSE(PortFree(3));
+  EXPECT_EQ(std::vector<std::string>{"GetPrintError--0"}, host_.debug_lines());
+  EXPECT_EQ(Leftovers({1, 0, 0, 0, 0, 2, 0}), Left()) << "the port, its event, the kept label";
+  EXPECT_EQ(1u, api().ClosePrinter(0));
+  EXPECT_EQ(Leftovers{}, Left());
+}

@@ -1,0 +1,82 @@
+// The host's side of the Wine tests: VELDRIN.dll loaded the way the host
+// loads it, with its imports watched (support/hooks.h); eight simulated
+// printers, printer n on COMn, four of each model with their own head widths;
+// a private INI file naming them all; and the steps the host takes around a
+// label. Every test starts with healthy printers, freshly loaded slots, an
+// empty call log, and the driver's 3.5 s pause before a comparison logged but
+// not waited for.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+
+#include "labelhost/driver_api.h"
+#include "support/hooks.h"
+#include "support/host.h"
+#include "support/labels.h"
+#include "support/tlxsim_client.h"
+
+namespace veldrin_test {
+
+// One printer of the tests: printer n on COMn, with the head as wide as its
+// INI maximum print width, and where a 20.0 mm label lands on that head.
+struct Printer {
+  DWORD number; // printer number 1..8 (the slot is number - 1)
+  int dots;     // dots per millimetre: 12 or 8
+  int headMm;   // VDMAXnn and the simulated head's width
+  int offset20; // centring offset in dots of a label 200 tenths of a mm wide
+  int com() const { return static_cast<int>(number); }
+  DWORD slot() const { return number - 1; }
+  WORD type() const { return dots == 12 ? 261 : 264; }
+};
+inline constexpr Printer kPrinters[8] = {
+    {1, 12, 56, 216}, {2, 8, 112, 368}, {3, 12, 106, 516}, {4, 8, 56, 144},
+    {5, 12, 53, 198}, {6, 8, 106, 344}, {7, 12, 112, 552}, {8, 8, 53, 132},
+};
+inline constexpr const Printer& kTwelve = kPrinters[0]; // printer 1
+inline constexpr const Printer& kEight = kPrinters[1];  // printer 2
+
+// Command bytes as the printer receives them.
+inline const std::string kStop = "\x1BZ1\r\x1BS\r";
+inline const std::string kClear = "\x1BZ1\r";
+inline const std::string kPrintOne = "\x1BP0001\r\x1BR\r";
+
+// Command bytes made readable: ESC as '^', CR as '|'.
+std::string Printable(std::string bytes);
+
+// The driver's string table by id: messages, model names, dialog texts.
+extern const std::map<UINT, std::string> kMessages;
+
+class Wine : public ::testing::Test {
+public:
+  static void SetUpTestSuite();
+  static void TearDownTestSuite();
+  void SetUp() override;
+  void TearDown() override;
+
+  static const DriverApi& api();
+  static TlxSim& sim();
+  static std::string ini_text(const std::string& more = ""); // all eight printers
+
+  // A label of 20 x 10 mm for the printer's model, with a counter.
+  static Picture label(const Printer& p, int counter = 1);
+  // The label through KtPrStartPrint (start) or KtPrPrintOneLabel; the result.
+  SHORT print(const Printer& p, const Picture& label, HostJob& job, bool start, int bpp = 24);
+  // Polls until an answer other than 2 (no complete reply yet) or the time runs out.
+  LONG poll(const Printer& p, LONG* remaining = nullptr, DWORD timeoutMs = 5000);
+  // "" when the printer's label n is `label` at its centring offset.
+  std::string printed(const Printer& p, int n, const Picture& label);
+  // The printer's error code, and its message in a 256-character buffer.
+  std::string error_text(const Printer& p, DWORD* code);
+  // Drops the replacements a test made; the pause before a comparison is
+  // still logged and not waited for.
+  void restore();
+  // Waits until the printer has nothing left to print, then resets its counters.
+  void reset(const Printer& p);
+
+  HostFiles host_;
+};
+
+} // namespace veldrin_test

@@ -1,0 +1,99 @@
+// The settings through the exports: the INI file as KtPrInitPrinter loads it,
+// and the print position file as control request 17 reads it.
+#include "support/position_file.h"
+#include "tests/wine/fixture.h"
+
+namespace {
+using namespace veldrin_test;
+} // namespace
+
+TEST_F(Wine, TheIniFileAsPrinterOneLoadsIt) {
+  struct Row {
+    const char* ini;  // the INI file's text; null: no file
+    int com;          // where printer 1's labels go
+    const char* line; // the line settings that port was given
+    int offset;       // where a 20 mm label lands
+  } rows[] = {
+      {nullptr, 3, "baud=9600 data=8 parity=none stop=1", 198},
+      {"VD00=7#19200#7#2#1\r\nVDMAX00=112", 7, "baud=19200 data=7 parity=odd stop=2", 552},
+      {"VD00=4#19200#7#2#\r\nVDMAX00=106\r\nVD01=5#38400#8#0#0#", 3,
+       "baud=9600 data=8 parity=none stop=1", 516},
+  };
+  sim().command("dsr off", 1);
+  EXPECT_EQ(0u, api().IsPrintReady(0, 0));
+  EXPECT_EQ(0, api().InitPrinter(1, 0));
+  EXPECT_EQ(0u, api().GetPrintError(1, nullptr, 0)) << "the load clears the error";
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.ini ? r.ini : "no file");
+    reset(kPrinters[r.com - 1]);
+    DeleteFileA(host_.ini_path().c_str());
+    if (r.ini != nullptr)
+      ASSERT_TRUE(host_.write_ini(std::string("[VELDRIN Info]\r\n") + r.ini + "\r\n"));
+    EXPECT_EQ(0, api().InitPrinter(1, 0));
+    HostJob job(261, 200, 100);
+    ASSERT_EQ(0, print(kTwelve, label(kTwelve), job, true));
+    EXPECT_NE(std::string::npos, sim().command("settings", r.com).find(r.line));
+    EXPECT_EQ(1, poll(kTwelve));
+    EXPECT_EQ("", PrintedDifference(sim(), r.com, 1, label(kTwelve), r.offset));
+    api().ClosePrinter(0);
+  }
+}
+
+TEST_F(Wine, RequestSeventeenLooksUpThePrintPosition) {
+  const std::string good = PositionFile(kPositionFields, 100,
+                                        {{"Label A", "Other", "1", "99", "9"},
+                                         {"LABEL a", "Soap", "1", "7", "3"},
+                                         {"Label A", "Soap", "2", "1000", "4"}});
+  std::string more = good, junk(3000, 'J');
+  Put32(more, 76, 4);
+  struct Row {
+    const char* name;
+    std::string file;    // the position file; "": none
+    const char* iniMore; // more INI lines
+    DWORD printer;
+    bool noBuffer;    // the host gives no temporary buffer
+    const char* sent; // the conditions the next label carries
+  } rows[] = {
+      {"a record for printer 1", good, "", 1, false, "^K007|^A31"},
+      {"the start position cut to three digits", good, "", 2, false, "^K100|^A41"},
+      {"no record for printer 3", good, "", 3, false, "^K012|^A51"},
+      {"no file", "", "", 1, false, "^K012|^A51"},
+      {"the file the INI file names", good, "[VD_PrintAdjust]\r\nVD_DBPrintPos=Other.adj\r\n", 1,
+       false, "^K007|^A31"},
+      {"no temporary buffer", good, "", 1, true, "^K012|^A51"},
+      {"half a header", good.substr(0, 1000), "", 1, false, "^K012|^A51"},
+      {"more records than the file holds", more, "", 1, false, "^K012|^A51"},
+      {"junk", junk, "", 1, false, "^K012|^A51"},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.name);
+    const Printer& p = kPrinters[r.printer - 1];
+    const std::string file = host_.dir() + (*r.iniMore ? "\\Other.adj" : "\\VD_PosAdjust.adj");
+    reset(p);
+    ASSERT_TRUE(host_.write_ini(ini_text(r.iniMore)));
+    if (!r.file.empty())
+      ASSERT_TRUE(write_file(file, r.file));
+    if (r.noBuffer)
+      Replace<kGetTmpBufFnPV>([](DWORD) { return nullptr; });
+    StartCalls();
+    LabelFormatParams params{"Soap"};
+    strcpy(params.szFormat, "Label A");
+    LONG size = sizeof params;
+    EXPECT_EQ(1, api().IoControl(r.printer, 17, &params, &size));
+    restore();
+    HostJob job(p.type(), 200, 100);
+    ASSERT_EQ(0, print(p, label(p), job, true));
+    const std::string sent = Printable(sim().captured(p.com()));
+    EXPECT_EQ(r.sent, sent.substr(sent.find("^K"), 10));
+    EXPECT_EQ(Leftovers({0, 0, 0, 0, 0, 2, 0}), Left()) << "the buffer freed";
+    if (!r.file.empty()) {
+      EXPECT_EQ(r.file, read_file(file)) << "never written";
+      EXPECT_EQ(std::vector<uintptr_t>{0}, Args(kLoadDbsInfoFnHF, 2)) << "opened for reading";
+      EXPECT_TRUE(DeleteFileA(file.c_str())) << "and closed";
+    }
+    api().ClosePrinter(p.slot());
+  }
+  LabelFormatParams params{};
+  LONG size = 515;
+  EXPECT_EQ(0, api().IoControl(1, 17, &params, &size)) << "a record too small is refused";
+}
