@@ -17,67 +17,59 @@ struct Entry {
    reinterpret_cast<void**>(&HookOf<k##name>::real)},
 const Entry kEntries[] = {VELDRIN_HOOKED(VELDRIN_HOOK_ENTRY)};
 
+// What a call makes or releases: the kind of resource, where its handle is
+// (the result, or an argument), and when the call counts (its result).
+enum Kind { kBitmaps, kMemoryDcs, kScreenDcs, kBlocks, kHandles, kTmpBuffers, kKinds };
+enum When { kAlways, kNonZero, kZero, kValidHandle };
+struct Rule {
+  Hooked fn;
+  Kind kind;
+  bool makes;
+  int handleArg; // -1: the result
+  When when;
+};
+const Rule kRules[] = {
+    {kCreateBitmap, kBitmaps, true, -1, kNonZero},
+    {kDeleteObject, kBitmaps, false, 0, kNonZero},
+    {kCreateCompatibleDC, kMemoryDcs, true, -1, kNonZero},
+    {kDeleteDC, kMemoryDcs, false, 0, kNonZero},
+    {kGetDC, kScreenDcs, true, -1, kNonZero},
+    {kReleaseDC, kScreenDcs, false, 1, kNonZero},
+    {kGlobalAlloc, kBlocks, true, -1, kNonZero},
+    {kGlobalFree, kBlocks, false, 0, kZero},
+    {kCreateFileA, kHandles, true, -1, kValidHandle},
+    {kCreateEventA, kHandles, true, -1, kNonZero},
+    {kCloseHandle, kHandles, false, 0, kNonZero},
+    {kGetTmpBufFnPV, kTmpBuffers, true, -1, kNonZero},
+    {kFreeTmpBufFnV, kTmpBuffers, false, 0, kAlways},
+};
+
 struct State {
   std::mutex lock;
   bool on = false;
   bool keepLog = true;
   std::vector<Call> log;
-  std::set<uintptr_t> bitmaps, memoryDcs, screenDcs, blocks, handles, tmpBuffers;
+  std::set<uintptr_t> live[kKinds];
   std::map<uintptr_t, int> locks; // lock count of each block made
 };
 State g;
 
-void made(std::set<uintptr_t>& live, uintptr_t h, bool ok) {
-  if (ok && h != 0)
-    live.insert(h);
-}
-void released(std::set<uintptr_t>& live, uintptr_t h, bool ok) {
-  if (ok)
-    live.erase(h);
-}
-
 void tally(const Call& c) {
-  const uintptr_t a = c.arg[0];
-  switch (c.fn) {
-  case kCreateBitmap:
-    return made(g.bitmaps, c.result, true);
-  case kDeleteObject:
-    return released(g.bitmaps, a, c.result != 0);
-  case kCreateCompatibleDC:
-    return made(g.memoryDcs, c.result, true);
-  case kDeleteDC:
-    return released(g.memoryDcs, a, c.result != 0);
-  case kGetDC:
-    return made(g.screenDcs, c.result, true);
-  case kReleaseDC:
-    return released(g.screenDcs, c.arg[1], c.result != 0);
-  case kGlobalAlloc:
-    return made(g.blocks, c.result, true);
-  case kGlobalFree:
-    if (c.result == 0)
-      g.locks.erase(a);
-    return released(g.blocks, a, c.result == 0);
-  case kGlobalLock:
-    if (c.result != 0 && g.blocks.count(a))
-      ++g.locks[a];
-    return;
-  case kGlobalUnlock:
-    if (g.blocks.count(a))
-      --g.locks[a];
-    return;
-  case kCreateFileA:
-    return made(g.handles, c.result, c.result != AsInt(INVALID_HANDLE_VALUE));
-  case kCreateEventA:
-    return made(g.handles, c.result, true);
-  case kCloseHandle:
-    return released(g.handles, a, c.result != 0);
-  case kGetTmpBufFnPV:
-    return made(g.tmpBuffers, c.result, true);
-  case kFreeTmpBufFnV:
-    return released(g.tmpBuffers, a, true);
-  default:
-    return;
+  for (const Rule& r : kRules) {
+    const bool counts = r.when == kAlways || (r.when == kNonZero && c.result != 0) ||
+                        (r.when == kZero && c.result == 0) ||
+                        (r.when == kValidHandle && c.result != AsInt(INVALID_HANDLE_VALUE));
+    if (r.fn != c.fn || !counts)
+      continue;
+    const uintptr_t h = r.handleArg < 0 ? c.result : c.arg[r.handleArg];
+    if (r.makes)
+      g.live[r.kind].insert(h);
+    else if (g.live[r.kind].erase(h) && r.kind == kBlocks)
+      g.locks.erase(h);
   }
+  if ((c.fn == kGlobalLock && c.result != 0) || c.fn == kGlobalUnlock)
+    if (g.live[kBlocks].count(c.arg[0]))
+      g.locks[c.arg[0]] += c.fn == kGlobalLock ? 1 : -1;
 }
 
 // Points every import entry of `module` that holds `original` at `thunk`.
@@ -134,12 +126,8 @@ bool HookImports(HMODULE module) {
 void StartCalls(bool keepLog) {
   std::lock_guard<std::mutex> hold(g.lock);
   g.log.clear();
-  g.bitmaps.clear();
-  g.memoryDcs.clear();
-  g.screenDcs.clear();
-  g.blocks.clear();
-  g.handles.clear();
-  g.tmpBuffers.clear();
+  for (std::set<uintptr_t>& live : g.live)
+    live.clear();
   g.locks.clear();
   g.keepLog = keepLog;
   g.on = true;
@@ -175,13 +163,9 @@ Leftovers Left() {
   int locked = 0;
   for (const auto& [block, n] : g.locks)
     locked += n > 0;
-  return {static_cast<int>(g.bitmaps.size()),
-          static_cast<int>(g.memoryDcs.size()),
-          static_cast<int>(g.screenDcs.size()),
-          static_cast<int>(g.blocks.size()),
-          locked,
-          static_cast<int>(g.handles.size()),
-          static_cast<int>(g.tmpBuffers.size())};
+  auto n = [](Kind k) { return static_cast<int>(g.live[k].size()); };
+  return {n(kBitmaps), n(kMemoryDcs), n(kScreenDcs), n(kBlocks),
+          locked,      n(kHandles),   n(kTmpBuffers)};
 }
 
 void RestoreCalls() {

@@ -143,14 +143,6 @@ long long TlxSim::number(const std::string& query, int com) {
   return r.rfind("ok ", 0) == 0 ? atoll(r.c_str() + 3) : -1;
 }
 
-std::string TlxSim::settings(const std::string& key, int com) {
-  return key_value(command("settings", com), key);
-}
-
-std::string TlxSim::status(const std::string& key, int com) {
-  return key_value(command("status", com), key);
-}
-
 std::string TlxSim::label_path(int n, int com) const {
   char name[32];
   snprintf(name, sizeof name, "com%d\\label-%04d.png", com, n);

@@ -394,23 +394,10 @@ TEST_F(Wine, TheDialogResource) {
   ASSERT_NE(nullptr, res);
   const std::string init(static_cast<const char*>(LockResource(LoadResource(api().hModule, res))),
                          SizeofResource(api().hModule, res));
-  std::string item = "\x71\x18\x03\x04";
-  EXPECT_EQ(item +
-                std::string("\3\0\0\0"
-                            "53\0",
-                            7) +
-                item +
-                std::string("\3\0\0\0"
-                            "56\0",
-                            7) +
-                item +
-                std::string("\4\0\0\0"
-                            "106\0",
-                            8) +
-                item +
-                std::string("\4\0\0\0"
-                            "112\0",
-                            8) +
-                std::string(2, '\0'),
-            init);
+  EXPECT_EQ("7118030403000000353300"
+            "7118030403000000353600"
+            "711803040400000031303600"
+            "711803040400000031313200"
+            "0000",
+            Hex(init.data(), init.size()));
 }

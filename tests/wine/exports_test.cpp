@@ -6,18 +6,7 @@
 #include "tests/wine/fixture.h"
 #include "zovav/test_hooks.h"
 
-namespace {
 using namespace veldrin_test;
-
-// Bytes as text, two hex digits each, for compact expectations.
-std::string hex(const void* p, size_t n) {
-  std::string s;
-  char two[3];
-  for (size_t i = 0; i < n; ++i)
-    s += (snprintf(two, 3, "%02X", static_cast<const BYTE*>(p)[i]), two);
-  return s;
-}
-} // namespace
 
 TEST_F(Wine, SpecRecordsFollowTheSizeHandshake) {
   struct Row {
@@ -49,10 +38,10 @@ TEST_F(Wine, SpecRecordsFollowTheSizeHandshake) {
     EXPECT_EQ(r.result, r.printer ? api().GetPrinterSpec(reinterpret_cast<PrinterSpec*>(p), r.model)
                                   : api().GetDriverSpec(reinterpret_cast<DriverSpec*>(p)));
     if (r.body != nullptr)
-      EXPECT_EQ(r.body, hex(record + 4, strlen(r.body) / 2));
+      EXPECT_EQ(r.body, Hex(record + 4, strlen(r.body) / 2));
     if (r.name != nullptr) {
       EXPECT_STREQ(r.name, reinterpret_cast<char*>(record + 8));
-      EXPECT_EQ(hex(&r.dpi, 2) + hex(&r.dpi, 2), hex(record + 264, 4));
+      EXPECT_EQ(Hex(&r.dpi, 2) + Hex(&r.dpi, 2), Hex(record + 264, 4));
     }
     EXPECT_EQ(r.size, *reinterpret_cast<DWORD*>(record)) << "the size field is not changed";
   }
@@ -76,7 +65,7 @@ TEST_F(Wine, PrintDataByTypeCode) {
     memset(record, 0xEE, sizeof record);
     memcpy(record, &r.type, 2);
     EXPECT_EQ(1u, api().GetPrintData(r.printer, reinterpret_cast<PrintData*>(record)));
-    EXPECT_EQ(r.record, hex(record, 20));
+    EXPECT_EQ(r.record, Hex(record, 20));
   }
 }
 
@@ -132,7 +121,7 @@ TEST_F(Wine, ControlRequests) {
     EXPECT_EQ(r.result,
               api().IoControl(3, r.request, r.p ? record : nullptr, r.q == -1 ? nullptr : &q));
     if (r.at_p != nullptr)
-      EXPECT_EQ(r.at_p, hex(record, strlen(r.at_p) / 2));
+      EXPECT_EQ(r.at_p, Hex(record, strlen(r.at_p) / 2));
     if (r.q != -1)
       EXPECT_EQ(r.q_after, q);
   }
@@ -167,27 +156,18 @@ TEST_F(Wine, StringTable) {
 }
 
 TEST_F(Wine, InitCloseAndErrorFetch) {
-  // No INI entries: printer 1 gets COM3 at 9600 baud, 8 data bits, no parity,
-  // one stop bit; a fresh connection gets the stop command.
-  ASSERT_TRUE(host_.write_ini(""));
-  api().IoControl(1, 16, reinterpret_cast<void*>(1), nullptr);
-  EXPECT_EQ(0, api().InitPrinter(1, 0));
-  EXPECT_EQ(1u, api().IsPrintReady(0, 0));
-  EXPECT_EQ(kStop, sim().captured(3));
-  for (const char* setting : {"baud=9600", "data=8", "parity=none", "stop=1"})
-    EXPECT_NE(std::string::npos, sim().command("settings", 3).find(setting)) << setting;
-
   // An error is fetched, its text cut to the buffer, the port closed; the
   // code stays.
-  sim().command("dsr off", 3);
+  api().IoControl(1, 16, reinterpret_cast<void*>(1), nullptr);
+  sim().command("dsr off", 1);
   EXPECT_EQ(0u, api().IsPrintReady(0, 0));
-  EXPECT_FALSE(PortFree(3)) << "the port stays open";
+  EXPECT_FALSE(PortFree(1)) << "the port stays open";
   host_.clear_debug();
   char text[11];
   memset(text, 'x', sizeof text);
   EXPECT_EQ(60806u, api().GetPrintError(1, text, 11));
   EXPECT_STREQ("The state ", text);
-  EXPECT_TRUE(PortFree(3));
+  EXPECT_TRUE(PortFree(1));
   EXPECT_EQ(60806u, api().GetPrintError(1, nullptr, 256));
   EXPECT_EQ(1u, api().ClosePrinter(0));
   EXPECT_EQ(1, api().IoControl(1, 15, nullptr, nullptr)) << "the slot keeps the host's value";
@@ -197,16 +177,23 @@ TEST_F(Wine, InitCloseAndErrorFetch) {
   EXPECT_EQ(lines, host_.debug_lines());
 
   // No error: 0, the port stays open.
-  sim().command("dsr on", 3);
-  EXPECT_EQ(0, api().InitPrinter(1, 0));
+  sim().command("dsr on", 1);
   HostJob job(261, 200, 100);
   job.info.bIncremental = 1;
   EXPECT_EQ(0, print(kTwelve, label(kTwelve), job, true));
   host_.clear_debug();
   EXPECT_EQ(0u, api().GetPrintError(1, text, 11));
-  EXPECT_FALSE(PortFree(3));
+  EXPECT_FALSE(PortFree(1));
   EXPECT_EQ(std::vector<std::string>{"GetPrintError--0"}, host_.debug_lines());
   EXPECT_EQ(Leftovers({1, 0, 0, 0, 0, 2, 0}), Left()) << "the port, its event, the kept label";
   EXPECT_EQ(1u, api().ClosePrinter(0));
   EXPECT_EQ(Leftovers{}, Left());
+}
+
+TEST_F(Wine, NullRecordsElsewhere) {
+  EXPECT_EQ(1u, api().GetPrintData(1, nullptr));
+  EXPECT_EQ(0u, api().CondDlgCB(nullptr, WM_INITDIALOG, 0, 0, nullptr));
+  api().IsPrintFinished(1, nullptr, 0, 0);
+  sim().command("send 1B 4F 30 30 30 33 0D", 1);
+  EXPECT_EQ(0, poll(kTwelve, nullptr)) << "no remaining count to write";
 }

@@ -42,12 +42,28 @@ std::string Printable(std::string bytes) {
   return bytes;
 }
 
+std::string Hex(const void* bytes, size_t n) {
+  std::string s;
+  char two[3];
+  for (size_t i = 0; i < n; ++i)
+    s += (snprintf(two, 3, "%02X", static_cast<const BYTE*>(bytes)[i]), two);
+  return s;
+}
+
 namespace {
 DriverApi g_api;
 TlxSim* g_sim = nullptr;
 } // namespace
 
+// A crash ends the program at once, reported, rather than in Wine's debugger.
+LONG WINAPI report_crash(EXCEPTION_POINTERS* e) {
+  fprintf(stderr, "crash: exception %08lx at %p\n", e->ExceptionRecord->ExceptionCode,
+          e->ExceptionRecord->ExceptionAddress);
+  ExitProcess(3);
+}
+
 void Wine::SetUpTestSuite() {
+  SetUnhandledExceptionFilter(report_crash);
   if (g_api.hModule == nullptr) {
     if (!LoadDriver(nullptr, &g_api) || !HookImports(g_api.hModule))
       abort();
@@ -55,7 +71,7 @@ void Wine::SetUpTestSuite() {
   g_sim = new TlxSim;
   std::vector<SimPrinter> printers;
   for (const Printer& p : kPrinters)
-    printers.push_back({.com = p.com(), .model = p.dots, .head_mm = p.headMm});
+    printers.push_back({.com = p.com(), .model = p.dots, .head_mm = p.headMm, .options = ""});
   std::string error;
   ASSERT_TRUE(g_sim->start(printers, &error)) << error;
 }

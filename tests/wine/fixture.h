@@ -45,6 +45,8 @@ inline const std::string kPrintOne = "\x1BP0001\r\x1BR\r";
 
 // Command bytes made readable: ESC as '^', CR as '|'.
 std::string Printable(std::string bytes);
+// Bytes as two hex digits each.
+std::string Hex(const void* bytes, size_t n);
 
 // The driver's string table by id: messages, model names, dialog texts.
 extern const std::map<UINT, std::string> kMessages;

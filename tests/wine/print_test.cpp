@@ -44,7 +44,9 @@ TEST_F(Wine, CompleteLabelsOfEveryDepthPrintDotForDot) {
     ASSERT_EQ(0, print(r.p, picture, job, true, r.bpp));
     EXPECT_EQ(1, poll(r.p));
     EXPECT_EQ("", PrintedDifference(sim(), r.p.com(), 1, picture, r.offset));
-    const std::vector<Call> blocks = Calls(kGlobalAlloc);
+    const std::vector<Call> selects = Calls(kSelectObject), blocks = Calls(kGlobalAlloc);
+    ASSERT_EQ(2u, selects.size());
+    EXPECT_EQ(selects[0].result, selects[1].arg[1]) << "the copy is no longer selected";
     ASSERT_EQ(2u, blocks.size());
     EXPECT_EQ((std::vector<uintptr_t>{0x42, r.dibBytes, 0x42, r.bitsBytes}),
               (std::vector<uintptr_t>{blocks[0].arg[0], blocks[0].arg[1], blocks[1].arg[0],
@@ -54,40 +56,45 @@ TEST_F(Wine, CompleteLabelsOfEveryDepthPrintDotForDot) {
 }
 
 TEST_F(Wine, IncrementalLabelsSendOnlyTheirChangedRectangles) {
-  // A label 64 dots wide and high, then the same with dot (20, 20) black: one
-  // changed block, grown to the rectangle x 0, y 16, 32 x 16 dots.
+  // A label 64 dots wide and high, then the same with dots (20, 20) and (44,
+  // 44) black: two rectangles, x 0, y 16, 32 x 16 dots and x 32, y 40, 16 x 16.
+  // The host's start position may hold NULs, which go out as '0'.
   struct Row {
     const Printer& p;
     WORD widthTenthMm, lengthTenthMm;
-    std::string conditions, area; // the second label's commands
+    const char* hostStart;                  // the host's three characters
+    const char *conditions, *area1, *area2; // the second label's commands
   } rows[] = {
-      {kPrinters[0], 53, 64, kCondition12,
-       "\x1B"
-       "B0305001600080016"},
+      {kPrinters[0], 53, 64, "012", "^M000|^K012|^A51|", "^B0305001600080016",
+       "^B0337004000040016"},
       {kPrinters[1], 80, 80,
-       "\x1BM0080\r\x1BK012\r\x1B"
-       "A51\r",
-       "\x1B"
-       "B04160016004016"},
+       "\0"
+       "7\0",
+       "^M0080|^K070|^A51|", "^B04160016004016", "^B04480040002016"},
   };
+  const std::string zeros(11 * 8, '0');
+  const std::string data1 = zeros.substr(0, 32) + "00000800" + zeros + "|",
+                    data2 = zeros.substr(0, 16) + "0008" + zeros.substr(0, 44) + "|";
   for (const Row& r : rows) {
     SCOPED_TRACE(r.p.number);
     HostJob job(r.p.type(), r.widthTenthMm, r.lengthTenthMm);
+    memcpy(job.condition.achStartPos, r.hostStart, 3);
     job.info.bIncremental = 1;
     job.add_extra("LOT-7");
     job.add_extra("");
-    const Picture blank = dots(64, 64, {}), marked = dots(64, 64, {{20, 20}});
+    const Picture blank = dots(64, 64, {}), marked = dots(64, 64, {{20, 20}, {44, 44}});
     ASSERT_EQ(0, print(r.p, blank, job, true));
     EXPECT_EQ(kStop + kClear, sim().captured(r.p.com()).substr(0, 11)) << "the first goes complete";
     reset(r.p);
     StartCalls();
     ASSERT_EQ(0, print(r.p, blank, job, false));
-    EXPECT_EQ(r.conditions + "LOT-7" + kPrintOne, sim().captured(r.p.com())) << "unchanged";
+    EXPECT_EQ(std::string(r.conditions) + "LOT-7^P0001|^R|", Printable(sim().captured(r.p.com())))
+        << "unchanged";
     EXPECT_EQ(std::vector<uintptr_t>{3500}, Args(kSleep, 0)) << "the pause before the comparison";
     reset(r.p);
     ASSERT_EQ(0, print(r.p, marked, job, false));
-    std::string rows16 = std::string(4 * 8, '0') + "00000800" + std::string(11 * 8, '0') + "\r";
-    EXPECT_EQ(r.conditions + r.area + rows16 + "LOT-7" + kPrintOne, sim().captured(r.p.com()));
+    EXPECT_EQ(r.conditions + (r.area1 + data1) + r.area2 + data2 + "LOT-7^P0001|^R|",
+              Printable(sim().captured(r.p.com())));
     ASSERT_EQ(1, poll(r.p));
     const int offset = r.p.dots == 12 ? 305 : 416;
     EXPECT_EQ("", PrintedDifference(sim(), r.p.com(), 1, marked, offset)) << "the whole label";
@@ -97,6 +104,7 @@ TEST_F(Wine, IncrementalLabelsSendOnlyTheirChangedRectangles) {
 TEST_F(Wine, TheKeptLabelIsComparedReplacedOrDropped) {
   const Printer& p = kTwelve;
   HostJob job(p.type(), 200, 100);
+  job.add_extra("EXTRA");
   const Picture a = label(p, 1), b = label(p, 2);
   struct Step {
     const char* name;
@@ -129,6 +137,7 @@ TEST_F(Wine, TheKeptLabelIsComparedReplacedOrDropped) {
     restore();
     const std::string sent = sim().captured(p.com());
     EXPECT_EQ(s.complete, sent.find(kClear + "\x1BM") != std::string::npos) << sent.substr(0, 40);
+    EXPECT_EQ(s.incremental && !s.failSend, sent.find("EXTRA") != std::string::npos);
     if (s.printedAs != nullptr) {
       EXPECT_EQ(1, poll(p));
       EXPECT_EQ("", printed(p, 1, *s.printedAs));
@@ -159,84 +168,118 @@ TEST_F(Wine, FileModeWritesTheCompleteLabelOnly) {
   EXPECT_EQ(Leftovers{}, Left()) << "and no kept label";
 }
 
+namespace {
+// Makes the driver's call `what` fail: the nth GlobalAlloc, GetBitmapBits
+// copying a byte less, EscapeCommFunction for DTR or RTS, WriteFile of bytes
+// starting with `arg`; the others return their failure value.
+void fail(const std::string& what, const char* arg = "") {
+  auto write = [arg](HANDLE h, LPCVOID d, DWORD c, LPDWORD w, LPOVERLAPPED o) {
+    if (strncmp(static_cast<const char*>(d), arg, strlen(arg)) != 0)
+      return Real<kWriteFile>()(h, d, c, w, o);
+    return SetLastError(ERROR_WRITE_FAULT), FALSE;
+  };
+  const int nth = atoi(arg);
+  if (what == "CreateCompatibleDC")
+    Replace<kCreateCompatibleDC>([](HDC) { return HDC(); });
+  if (what == "GlobalAlloc")
+    Replace<kGlobalAlloc>([nth, n = 0](UINT f, SIZE_T s) mutable {
+      return ++n == nth ? HGLOBAL() : Real<kGlobalAlloc>()(f, s);
+    });
+  if (what == "GetDIBits")
+    Replace<kGetDIBits>([](HDC, HBITMAP, UINT, UINT, LPVOID, LPBITMAPINFO, UINT) { return 0; });
+  if (what == "CreateBitmap")
+    Replace<kCreateBitmap>([](int, int, UINT, UINT, const void*) { return HBITMAP(); });
+  if (what == "SelectObject")
+    Replace<kSelectObject>([](HDC, HGDIOBJ) { return HGDIOBJ(); });
+  if (what == "GetBitmapBits")
+    Replace<kGetBitmapBits>(
+        [](HBITMAP b, LONG n, LPVOID bits) { return Real<kGetBitmapBits>()(b, n - 1, bits); });
+  if (what == "EscapeCommFunction")
+    Replace<kEscapeCommFunction>([nth](HANDLE h, DWORD f) {
+      return f == DWORD(nth) ? FALSE : Real<kEscapeCommFunction>()(h, f);
+    });
+  if (what == "WriteFile")
+    Replace<kWriteFile>(write);
+}
+} // namespace
+
 TEST_F(Wine, PrintJobFailures) {
+  HANDLE brush = CreateSolidBrush(0);
+  HBITMAP deleted = CreateBitmap(8, 8, 1, 1, nullptr);
+  DeleteObject(deleted);
   struct Row {
     const char* name;
-    std::function<void(HostJob&)> arrange; // replaces calls or changes the job
-    bool nullBitmap;
+    const char* failing; // the call made to fail, or what the host's job lacks
+    const char* arg;
+    HANDLE bitmap; // the label handle; INVALID_HANDLE_VALUE: a label
     DWORD code;
+    size_t escapes = 0; // EscapeCommFunction calls
   } rows[] = {
-      {"no bitmap", [](HostJob&) {}, true, 60804},
-      {"file mode without a file", [](HostJob& j) { j.info.bToFile = 1; }, false, 60804},
-      {"no memory DC", [](HostJob&) { Replace<kCreateCompatibleDC>([](HDC) { return HDC(); }); },
-       false, 60804},
-      {"no memory for the copy",
-       [](HostJob&) { Replace<kGlobalAlloc>([](UINT, SIZE_T) { return HGLOBAL(); }); }, false,
-       60804},
-      {"the copy cannot be read",
-       [](HostJob&) {
-         Replace<kGetDIBits>(
-             [](HDC, HBITMAP, UINT, UINT, LPVOID, LPBITMAPINFO, UINT) { return 0; });
-       },
-       false, 60804},
-      {"no monochrome bitmap",
-       [](HostJob&) {
-         Replace<kCreateBitmap>([](int, int, UINT, UINT, const void*) { return HBITMAP(); });
-       },
-       false, 60804},
-      {"it cannot be selected",
-       [](HostJob&) { Replace<kSelectObject>([](HDC, HGDIOBJ) { return HGDIOBJ(); }); }, false,
-       60804},
-      {"no memory for the bits",
-       [](HostJob&) {
-         Replace<kGlobalAlloc>([n = 0](UINT f, SIZE_T s) mutable {
-           return ++n == 2 ? HGLOBAL() : Real<kGlobalAlloc>()(f, s);
-         });
-       },
-       false, 60803},
-      {"the bits come short",
-       [](HostJob&) {
-         Replace<kGetBitmapBits>(
-             [](HBITMAP b, LONG n, LPVOID bits) { return Real<kGetBitmapBits>()(b, n - 1, bits); });
-       },
-       false, 60804},
-      {"DTR cannot be raised (and RTS is not tried)",
-       [](HostJob&) { Replace<kEscapeCommFunction>([](HANDLE, DWORD) { return FALSE; }); }, false,
-       60805},
-      {"RTS cannot be raised",
-       [](HostJob&) {
-         Replace<kEscapeCommFunction>([](HANDLE h, DWORD f) {
-           return f == SETRTS ? FALSE : Real<kEscapeCommFunction>()(h, f);
-         });
-       },
-       false, 60805},
-      {"a send fails",
-       [](HostJob&) {
-         Replace<kWriteFile>([](HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED) {
-           SetLastError(ERROR_WRITE_FAULT);
-           return FALSE;
-         });
-       },
-       false, 60809},
+      {"no bitmap", "", "", nullptr, 60804},
+      {"a brush for a bitmap", "", "", brush, 60804},
+      {"a bitmap already deleted", "", "", deleted, 60804},
+      {"file mode without a file", "bToFile", "", INVALID_HANDLE_VALUE, 60804},
+      {"no label format", "pFormat", "", INVALID_HANDLE_VALUE, 60805},
+      {"no conditions", "pCondition", "", INVALID_HANDLE_VALUE, 60805},
+      {"no print data", "pPrintData", "", INVALID_HANDLE_VALUE, 60805},
+      {"a negative quantity", "quantity", "", INVALID_HANDLE_VALUE, 60805},
+      {"no memory DC", "CreateCompatibleDC", "", INVALID_HANDLE_VALUE, 60804},
+      {"no memory for the copy", "GlobalAlloc", "1", INVALID_HANDLE_VALUE, 60804},
+      {"the copy cannot be read", "GetDIBits", "", INVALID_HANDLE_VALUE, 60804},
+      {"no monochrome bitmap", "CreateBitmap", "", INVALID_HANDLE_VALUE, 60804},
+      {"it cannot be selected", "SelectObject", "", INVALID_HANDLE_VALUE, 60804},
+      {"no memory for the bits", "GlobalAlloc", "2", INVALID_HANDLE_VALUE, 60803},
+      {"the bits come short", "GetBitmapBits", "", INVALID_HANDLE_VALUE, 60804},
+      {"DTR cannot be raised: RTS not tried", "EscapeCommFunction", "5", INVALID_HANDLE_VALUE,
+       60805, 1},
+      {"RTS cannot be raised", "EscapeCommFunction", "3", INVALID_HANDLE_VALUE, 60805, 2},
+      {"the first send fails", "WriteFile", "", INVALID_HANDLE_VALUE, 60809},
+      {"the print command cannot be sent", "WriteFile", "\x1BP", INVALID_HANDLE_VALUE, 60809},
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.name);
+    reset(kTwelve);
     StartCalls();
     HostJob job(kTwelve.type(), 200, 100);
-    r.arrange(job);
-    HBITMAP bitmap = r.nullBitmap ? nullptr : LabelBitmap(label(kTwelve));
-    EXPECT_EQ(-1, api().PrintOneLabel(1, 1, bitmap, &job.info));
+    const std::string failing = r.failing;
+    job.info.bToFile = failing == "bToFile";
+    job.info.pFormat = failing == "pFormat" ? nullptr : job.info.pFormat;
+    job.info.pCondition = failing == "pCondition" ? nullptr : job.info.pCondition;
+    job.info.pPrintData = failing == "pPrintData" ? nullptr : job.info.pPrintData;
+    fail(failing, r.arg);
+    const bool label = r.bitmap == INVALID_HANDLE_VALUE;
+    HBITMAP bitmap = label ? LabelBitmap(this->label(kTwelve)) : HBITMAP(r.bitmap);
+    EXPECT_EQ(-1, api().PrintOneLabel(1, failing == "quantity" ? -1 : 1, bitmap, &job.info));
     restore();
-    DeleteObject(bitmap);
+    if (label)
+      DeleteObject(bitmap);
     const std::vector<std::string> lines = host_.debug_lines();
     EXPECT_EQ(kFailLines, std::vector<std::string>(lines.end() - std::min<size_t>(lines.size(), 3),
                                                    lines.end()));
     EXPECT_EQ(r.code, api().GetPrintError(1, nullptr, 0));
     EXPECT_EQ(Leftovers{}, Left()) << "the error fetch closed the port";
-    EXPECT_EQ(r.name[0] == 'D'   ? 1u
-              : r.name[0] == 'R' ? 2u
-                                 : 0u,
-              Calls(kEscapeCommFunction).size());
+    EXPECT_EQ(r.escapes, Calls(kEscapeCommFunction).size());
+    if (r.code == 60804 || (r.code == 60805 && !r.escapes))
+      EXPECT_EQ("", sim().captured(1)) << "nothing sent";
     host_.clear_debug();
+  }
+  DeleteObject(brush);
+}
+
+TEST_F(Wine, WithoutExtraRecordsAnIncrementalLabelIsPrintedPlain) {
+  for (int missing = 0; missing < 2; ++missing) {
+    reset(kTwelve);
+    HostJob job(kTwelve.type(), 200, 100);
+    job.add_extra("EXTRA");
+    job.info.bIncremental = 1;
+    if (missing)
+      job.info.pExtraCount = nullptr;
+    else
+      job.info.pExtraRecords = nullptr;
+    EXPECT_EQ(0, print(kTwelve, label(kTwelve), job, false));
+    const std::string sent = Printable(sim().captured(1));
+    EXPECT_EQ("|^P0001|^R|", sent.substr(sent.size() - 11)) << "the image, then the print";
+    EXPECT_EQ(1, poll(kTwelve));
+    EXPECT_EQ("", printed(kTwelve, 1, label(kTwelve)));
   }
 }

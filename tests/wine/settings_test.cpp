@@ -27,8 +27,9 @@ TEST_F(Wine, TheIniFileAsPrinterOneLoadsIt) {
     SCOPED_TRACE(r.ini ? r.ini : "no file");
     reset(kPrinters[r.com - 1]);
     DeleteFileA(host_.ini_path().c_str());
-    if (r.ini != nullptr)
+    if (r.ini != nullptr) {
       ASSERT_TRUE(host_.write_ini(std::string("[VELDRIN Info]\r\n") + r.ini + "\r\n"));
+    }
     EXPECT_EQ(0, api().InitPrinter(1, 0));
     HostJob job(261, 200, 100);
     ASSERT_EQ(0, print(kTwelve, label(kTwelve), job, true));
@@ -71,12 +72,14 @@ TEST_F(Wine, RequestSeventeenLooksUpThePrintPosition) {
     const std::string file = host_.dir() + (*r.iniMore ? "\\Other.adj" : "\\VD_PosAdjust.adj");
     reset(p);
     ASSERT_TRUE(host_.write_ini(ini_text(r.iniMore)));
-    if (!r.file.empty())
+    if (!r.file.empty()) {
       ASSERT_TRUE(write_file(file, r.file));
+    }
     if (r.noBuffer)
       Replace<kGetTmpBufFnPV>([](DWORD) { return nullptr; });
     StartCalls();
-    LabelFormatParams params{"Soap"};
+    LabelFormatParams params{};
+    strcpy(params.szProduct, "Soap");
     strcpy(params.szFormat, "Label A");
     LONG size = sizeof params;
     EXPECT_EQ(1, api().IoControl(r.printer, 17, &params, &size));
