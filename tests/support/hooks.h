@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
+#include <string>
+#include <tuple>
 #include <type_traits>
 #include <vector>
 
@@ -134,5 +136,16 @@ template <Hooked fn, typename F> void Replace(F f) {
 }
 template <Hooked fn> auto Real() {
   return HookOf<fn>::real;
+}
+// While set, each call of `fn` keeps what its argument `i` points to (a text:
+// the text) in *into, and goes on to the system.
+template <Hooked fn, size_t i, typename T> void Keep(T* into) {
+  Replace<fn>([into](auto... a) {
+    if constexpr (std::is_same_v<T, std::string>)
+      *into = std::get<i>(std::tie(a...));
+    else
+      *into = *std::get<i>(std::tie(a...));
+    return Real<fn>()(a...);
+  });
 }
 void RestoreCalls();

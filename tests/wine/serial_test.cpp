@@ -44,19 +44,9 @@ TEST_F(Wine, APortIsOpenedWithTheSlotsSettingsAndNothingElse) {
   DCB applied{};
   COMMTIMEOUTS t{};
   std::string name;
-  Replace<kCreateFileA>(
-      [&](LPCSTR file, DWORD a, DWORD b, LPSECURITY_ATTRIBUTES c, DWORD d, DWORD e, HANDLE f) {
-        name = file;
-        return Real<kCreateFileA>()(file, a, b, c, d, e, f);
-      });
-  Replace<kSetCommState>([&](HANDLE h, LPDCB dcb) {
-    applied = *dcb;
-    return Real<kSetCommState>()(h, dcb);
-  });
-  Replace<kSetCommTimeouts>([&](HANDLE h, LPCOMMTIMEOUTS set) {
-    t = *set;
-    return Real<kSetCommTimeouts>()(h, set);
-  });
+  Keep<kCreateFileA, 0>(&name);
+  Keep<kSetCommState, 1>(&applied);
+  Keep<kSetCommTimeouts, 1>(&t);
   EXPECT_EQ(1u, api().IsPrintReady(1, 0));
 
   DCB expected = before;
