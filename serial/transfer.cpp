@@ -16,10 +16,13 @@ OVERLAPPED overlapped_for(const PrinterSlot& s) {
   return ov;
 }
 
-// Cancels this handle's outstanding I/O and waits until the operation has
+// Cancels the operation still pending on the handle and waits until it has
 // finished. Returns GetOverlappedResult's outcome; *n receives what it moved.
+// CancelIo (in every Windows the host runs on; CancelIoEx needs Vista)
+// cancels what the calling thread started on the handle: every transfer of a
+// slot runs on the host's thread and waits for itself, so that is this one.
 BOOL cancel_and_finish(HANDLE h, OVERLAPPED* ov, DWORD* n) {
-  CancelIoEx(h, ov);
+  CancelIo(h);
   return GetOverlappedResult(h, ov, n, TRUE);
 }
 

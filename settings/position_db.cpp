@@ -43,9 +43,13 @@ bool position_file_path(char (&path)[MAX_PATH]) {
   return PathFileExistsA(path) != FALSE;
 }
 
-// Length of the open file, or -1. Leaves the position at the end.
+// Length of the open file, or -1. The file pointer is put back where it was:
+// the host library reads the field descriptors from there (just after the
+// header it has read), and need not seek to them first.
 LONG file_length(HFILE file) {
-  return _llseek(file, 0, FILE_END);
+  const LONG here = _llseek(file, 0, FILE_CURRENT);
+  const LONG length = _llseek(file, 0, FILE_END);
+  return here >= 0 && _llseek(file, here, FILE_BEGIN) == here ? length : -1;
 }
 
 // The scan's file access over the host's file handle.

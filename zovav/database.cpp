@@ -25,12 +25,10 @@ void WINAPI LoadDbsListFnV(HFILE hFile, void* pHeader, void* pFields) {
     return;
   const DbsInfo* info = static_cast<const DbsInfo*>(pHeader);
   const UINT bytes = static_cast<UINT>(info->wFieldCount) * kDbsFieldSize;
-  UINT got = 0;
-  if (_llseek(hFile, kDbsInfoSize, FILE_BEGIN) == static_cast<LONG>(kDbsInfoSize)) {
-    UINT n = _lread(hFile, pFields, bytes);
-    if (n != static_cast<UINT>(HFILE_ERROR))
-      got = n;
-  }
+  // Read from where the file stands, as a library that trusts its caller to
+  // have left the pointer behind the header would: no seek of its own.
+  const UINT n = _lread(hFile, pFields, bytes);
+  const UINT got = n != static_cast<UINT>(HFILE_ERROR) ? n : 0;
   // A file that ends early leaves zeroed descriptors rather than stale bytes.
   memset(static_cast<char*>(pFields) + got, 0, bytes - got);
 }

@@ -2,7 +2,7 @@
 # What the host sees of VELDRIN.dll's file: the 18 exports under their plain
 # names at ordinals 1..18 in alphabetical order (KtPrRePrintOneLabel at the
 # same address as KtPrStartPrint), and imports from Windows' own DLLs and the
-# host library only (libgcc, libstdc++ and winpthread are linked in).
+# host library only, every one of them in Windows XP SP3 (xp-imports.txt).
 set -euo pipefail
 dll=${1:?usage: check_dll.sh VELDRIN.dll}
 dump=$(i686-w64-mingw32-objdump -p "$dll")
@@ -28,11 +28,20 @@ rva() { sed -n "/Export Address Table -- Ordinal Base/,/^$/p" <<<"$dump" |
 [[ -n $(rva 15) && $(rva 15) == $(rva 16) ]] ||
   { echo "KtPrRePrintOneLabel is not KtPrStartPrint"; fail=1; }
 
-allowed='^(ZoVav|KERNEL32|USER32|GDI32|ADVAPI32|SHLWAPI|msvcrt)\.dll$'
-while read -r name; do
-  [[ $name =~ $allowed ]] || { echo "unexpected import: $name"; fail=1; }
-done < <(sed -n 's/^\s*DLL Name: //p' <<<"$dump")
+# Every imported function must be in the allow-list of what Windows XP SP3
+# has; and the headers must not ask for a newer Windows than XP (5.1).
+allow=$(dirname "$0")/xp-imports.txt
+imports=$(awk '/DLL Name:/ { dll = toupper($3) } dll && NF == 3 && $1 ~ /^[0-9a-f]+$/ {
+  print dll, $3 }' <<<"$dump")
+while read -r dll fn; do
+  grep -qix "$dll $fn" < <(awk '!/^#/ { print $1, $2 }' "$allow") ||
+    { echo "import not in the Windows XP list: $dll $fn"; fail=1; }
+done <<<"$imports"
 grep -q 'DLL Name: ZoVav.dll' <<<"$dump" || { echo "ZoVav.dll is not imported"; fail=1; }
+for field in MajorOSystemVersion MajorSubsystemVersion; do
+  version=$(awk -v f="$field" '$1 == f { print $2 }' <<<"$dump")
+  [[ $version -le 5 ]] || { echo "$field $version: newer than Windows XP"; fail=1; }
+done
 
-[[ $fail -eq 0 ]] && echo "VELDRIN.dll: 18 exports at ordinals 1..18; imports: $(sed -n 's/^\s*DLL Name: //p' <<<"$dump" | tr '\n' ' ')"
+[[ $fail -eq 0 ]] && echo "VELDRIN.dll: 18 exports at ordinals 1..18; $(wc -l <<<"$imports") imports, all in Windows XP SP3"
 exit $fail
