@@ -1,9 +1,45 @@
-// labelhost info: what the driver tells the host about itself.
+// labelhost info: which driver file is loaded, its version, and what the
+// driver tells the host about itself.
 #include <cstdio>
+#include <string>
 
 #include "labelhost/commands.h"
 
 namespace {
+// A string of the file's version resource, in its first language; "" if none.
+std::string version_value(const std::string& info, const char* name) {
+  struct {
+    WORD language, codePage;
+  } * translation;
+  UINT size = 0;
+  char* value = nullptr;
+  if (!VerQueryValueA(info.data(), "\\VarFileInfo\\Translation",
+                      reinterpret_cast<void**>(&translation), &size) ||
+      size < sizeof(*translation))
+    return "";
+  char path[96];
+  snprintf(path, sizeof path, "\\StringFileInfo\\%04x%04x\\%s", translation->language,
+           translation->codePage, name);
+  return VerQueryValueA(info.data(), path, reinterpret_cast<void**>(&value), &size) && size > 0
+             ? value
+             : "";
+}
+
+void print_version(HMODULE driver) {
+  char file[MAX_PATH] = "";
+  GetModuleFileNameA(driver, file, sizeof file);
+  std::string info(GetFileVersionInfoSizeA(file, nullptr), '\0');
+  if (info.empty() || !GetFileVersionInfoA(file, 0, DWORD(info.size()), info.data())) {
+    printf("driver: %s, no version resource\n", file);
+    return;
+  }
+  printf("driver: %s\n", file);
+  printf("version: %s %s (%s, file %s)\n", version_value(info, "ProductName").c_str(),
+         version_value(info, "ProductVersion").c_str(),
+         version_value(info, "FileDescription").c_str(),
+         version_value(info, "FileVersion").c_str());
+}
+
 void print_print_data(const DriverApi& api, WORD typeCode) {
   PrintData data{};
   data.wTypeCode = typeCode;
@@ -24,6 +60,7 @@ int CmdInfo(const DriverApi& api, int argc, char**) {
       !RequireExport(reinterpret_cast<const void*>(api.GetPrintData), "KtPrGetPrintData"))
     return 1;
 
+  print_version(api.hModule);
   DriverSpec driver{};
   driver.dwSize = sizeof(driver);
   DWORD sizeNeeded = api.GetDriverSpec(nullptr);

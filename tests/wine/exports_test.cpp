@@ -37,8 +37,9 @@ TEST_F(Wine, SpecRecordsFollowTheSizeHandshake) {
     BYTE* p = r.size ? record : nullptr;
     EXPECT_EQ(r.result, r.printer ? api().GetPrinterSpec(reinterpret_cast<PrinterSpec*>(p), r.model)
                                   : api().GetDriverSpec(reinterpret_cast<DriverSpec*>(p)));
-    if (r.body != nullptr)
+    if (r.body != nullptr) {
       EXPECT_EQ(r.body, Hex(record + 4, strlen(r.body) / 2));
+    }
     if (r.name != nullptr) {
       EXPECT_STREQ(r.name, reinterpret_cast<char*>(record + 8));
       EXPECT_EQ(Hex(&r.dpi, 2) + Hex(&r.dpi, 2), Hex(record + 264, 4));
@@ -120,10 +121,12 @@ TEST_F(Wine, ControlRequests) {
     LONG q = r.q;
     EXPECT_EQ(r.result,
               api().IoControl(3, r.request, r.p ? record : nullptr, r.q == -1 ? nullptr : &q));
-    if (r.at_p != nullptr)
+    if (r.at_p != nullptr) {
       EXPECT_EQ(r.at_p, Hex(record, strlen(r.at_p) / 2));
-    if (r.q != -1)
+    }
+    if (r.q != -1) {
       EXPECT_EQ(r.q_after, q);
+    }
   }
 }
 
@@ -196,4 +199,32 @@ TEST_F(Wine, NullRecordsElsewhere) {
   api().IsPrintFinished(1, nullptr, 0, 0);
   sim().command("send 1B 4F 30 30 30 33 0D", 1);
   EXPECT_EQ(0, poll(kTwelve, nullptr)) << "no remaining count to write";
+}
+
+TEST_F(Wine, TheVersionResource) {
+  char file[MAX_PATH];
+  GetModuleFileNameA(api().hModule, file, sizeof file);
+  std::string info(GetFileVersionInfoSizeA(file, nullptr), '\0');
+  ASSERT_TRUE(GetFileVersionInfoA(file, 0, DWORD(info.size()), info.data()));
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT size = 0;
+  ASSERT_TRUE(VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &size));
+  char numbers[32];
+  snprintf(numbers, sizeof numbers, "%lu.%lu.%lu.%lu", fixed->dwFileVersionMS >> 16,
+           fixed->dwFileVersionMS & 0xFFFF, fixed->dwFileVersionLS >> 16,
+           fixed->dwFileVersionLS & 0xFFFF);
+  EXPECT_EQ(VELDRIN_VERSION_TEXT ".0", std::string(numbers)) << "the file VERSION";
+  EXPECT_EQ(DWORD(VFT_DLL), fixed->dwFileType);
+  for (auto [name, value] : {std::pair{"FileVersion", VELDRIN_VERSION_TEXT},
+                             {"ProductVersion", VELDRIN_VERSION_TEXT},
+                             {"OriginalFilename", "VELDRIN.dll"},
+                             {"InternalName", "VELDRIN"},
+                             {"ProductName", "VELDRIN"},
+                             {"FileDescription", "TLX-Pro label printer driver"}}) {
+    char* text = nullptr;
+    EXPECT_TRUE(VerQueryValueA(info.data(),
+                               (std::string("\\StringFileInfo\\041104B0\\") + name).c_str(),
+                               reinterpret_cast<void**>(&text), &size));
+    EXPECT_STREQ(value, text ? text : "") << name;
+  }
 }

@@ -259,8 +259,9 @@ TEST_F(Wine, PrintJobFailures) {
     EXPECT_EQ(r.code, api().GetPrintError(1, nullptr, 0));
     EXPECT_EQ(Leftovers{}, Left()) << "the error fetch closed the port";
     EXPECT_EQ(r.escapes, Calls(kEscapeCommFunction).size());
-    if (r.code == 60804 || (r.code == 60805 && !r.escapes))
+    if (r.code == 60804 || (r.code == 60805 && !r.escapes)) {
       EXPECT_EQ("", sim().captured(1)) << "nothing sent";
+    }
     host_.clear_debug();
   }
   DeleteObject(brush);

@@ -140,7 +140,7 @@ LONG call_export(Wine& t, const std::string& name, DWORD n) {
                  : name == "KtPrClosePrinter"      ? api.ClosePrinter(n)
                  : name == "KtPrStopPrint"         ? api.StopPrint(n)
                  : name == "KtPrFeedLabel"         ? api.FeedLabel(n, 0)
-                 : name == "KtPrIsPrintFinished"   ? t.poll(kTwelve, nullptr, 1000)
+                 : name == "KtPrIsPrintFinished"   ? finished()
                  : name == "KtPrWaitPrintFinished" ? api.WaitPrintFinished(n, 0)
                  : name == "KtPrPrintOneLabel"     ? api.PrintOneLabel(n, 1, b, &job.info)
                  : name == "KtPrStartPrint"        ? api.StartPrint(n, 1, b, &job.info)
@@ -200,8 +200,9 @@ TEST_F(Wine, NumbersOutOfRangeAtEveryExport) {
       EXPECT_EQ(r.sent, r.sent.empty() ? sent : sent.substr(0, r.sent.size()));
       for (const Printer& p : kPrinters) {
         EXPECT_EQ(LONG(0x100 + p.number), api().IoControl(p.number, 15, nullptr, nullptr));
-        if (p.number > 1)
+        if (p.number > 1) {
           EXPECT_EQ("", sim().captured(p.com())) << "printer " << p.number;
+        }
       }
       api().ClosePrinter(0);
       EXPECT_EQ(1u, api().IsPrintReady(0, 0));
