@@ -20,6 +20,18 @@ if(WIN32)
   # only DLLs it needs are Windows' own (and ZoVav.dll for the driver).
   add_link_options(-static -static-libgcc -static-libstdc++)
 
+  # Reproducible: the same source gives the same bytes wherever it is built.
+  # No time stamp in the PE header, the source and build folders named
+  # relatively in debug information and __FILE__, archives without dates.
+  add_link_options(-Wl,--no-insert-timestamp)
+  add_compile_options(-ffile-prefix-map=${PROJECT_SOURCE_DIR}=.
+                      -ffile-prefix-map=${CMAKE_BINARY_DIR}=build)
+  foreach(lang C CXX)
+    set(CMAKE_${lang}_ARCHIVE_CREATE "<CMAKE_AR> qcD <TARGET> <LINK_FLAGS> <OBJECTS>")
+    set(CMAKE_${lang}_ARCHIVE_APPEND "<CMAKE_AR> qD <TARGET> <LINK_FLAGS> <OBJECTS>")
+    set(CMAKE_${lang}_ARCHIVE_FINISH "<CMAKE_RANLIB> -D <TARGET>")
+  endforeach()
+
   # GoogleTest from Debian's sources, cross-built once for the Wine runners.
   if(NOT TARGET gtest)
     set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)

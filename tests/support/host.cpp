@@ -57,7 +57,9 @@ HostJob::HostJob(WORD typeCode, WORD widthTenthMm, WORD lengthTenthMm) {
   memcpy(condition.achStartPos, "012", 3);
   data.wTypeCode = typeCode;
   data.wDotsPer10mm = typeCode == 261 ? 120 : 80;
-  info = PrintJobInfo{{}, &format, &condition, &data};
+  info.pFormat = &format;
+  info.pCondition = &condition;
+  info.pPrintData = &data;
   info.pExtraRecords = extras;
   info.pExtraCount = &extraCount;
 }
