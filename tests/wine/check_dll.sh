@@ -2,7 +2,8 @@
 # What the host sees of VELDRIN.dll's file: the 18 exports under their plain
 # names at ordinals 1..18 in alphabetical order (KtPrRePrintOneLabel at the
 # same address as KtPrStartPrint), and imports from Windows' own DLLs and the
-# host library only, every one of them in Windows XP SP3 (xp-imports.txt).
+# host library only, every one of them in Windows XP SP3 (xp-imports.txt); no
+# time stamp and no build folder in it.
 set -euo pipefail
 dll=${1:?usage: check_dll.sh VELDRIN.dll}
 dump=$(i686-w64-mingw32-objdump -p "$dll")
@@ -38,6 +39,10 @@ while read -r dll fn; do
     { echo "import not in the Windows XP list: $dll $fn"; fail=1; }
 done <<<"$imports"
 grep -q 'DLL Name: ZoVav.dll' <<<"$dump" || { echo "ZoVav.dll is not imported"; fail=1; }
+# Reproducible: no time stamp, and the folder it was built in does not show.
+pe=$(od -An -tu4 -j60 -N4 "$1")
+[[ $(od -An -tu4 -j$((pe + 8)) -N4 "$1") -eq 0 ]] || { echo "a time stamp in the PE header"; fail=1; }
+! grep -qF "$(cd "$(dirname "$0")/../.." && pwd)" "$1" || { echo "the source folder shows"; fail=1; }
 for field in MajorOSystemVersion MajorSubsystemVersion; do
   version=$(awk -v f="$field" '$1 == f { print $2 }' <<<"$dump")
   [[ $version -le 5 ]] || { echo "$field $version: newer than Windows XP"; fail=1; }
