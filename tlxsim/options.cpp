@@ -72,6 +72,9 @@ bool apply_port_key(const std::string& key, const std::string& value, PortOption
   } else if (key == "capture") {
     if (!parse_switch(value, &p->capture))
       return fail(error, "capture must be on or off");
+  } else if (key == "line") {
+    if (!parse_line_settings(value, &p->line))
+      return fail(error, "line takes BAUD-DATA-PARITY-STOP, as 57600-8-none-1");
   } else if (key == "close-after") {
     if (!parse_number(value, 0, uint64_t(1) << 40, &n))
       return fail(error, "close-after takes a byte count");
@@ -109,6 +112,25 @@ bool parse_number(const std::string& text, uint64_t min, uint64_t max, uint64_t*
   if (v < min || v > max)
     return false;
   *value = v;
+  return true;
+}
+
+bool parse_line_settings(const std::string& text, std::string* settings) {
+  std::vector<std::string> part(1);
+  for (char c : lower(text)) {
+    if (c == '-')
+      part.emplace_back();
+    else
+      part.back().push_back(c);
+  }
+  uint64_t n = 0;
+  if (part.size() != 4 || !parse_number(part[0], 1, 4000000, &n) ||
+      (part[1] != "7" && part[1] != "8") ||
+      (part[2] != "none" && part[2] != "odd" && part[2] != "even") ||
+      (part[3] != "1" && part[3] != "1.5" && part[3] != "2"))
+    return false;
+  *settings =
+      "baud=" + std::to_string(n) + " data=" + part[1] + " parity=" + part[2] + " stop=" + part[3];
   return true;
 }
 

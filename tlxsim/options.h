@@ -35,6 +35,7 @@ struct PortOptions {
   bool silent = false;      // print, but send no reply frames
   int64_t close_after = -1; // cut the line after this many bytes (-1: never)
   bool capture = false;     // keep every byte taken off the line in <out>/received.bin
+  std::string line;         // the printer's own line settings (settings_text form); "" any
 };
 
 struct ServeOptions {
@@ -54,6 +55,9 @@ bool parse_rate(const std::string& text, LineRate* rate);
 std::string rate_text(const LineRate& rate);
 // A decimal number within [min, max].
 bool parse_number(const std::string& text, uint64_t min, uint64_t max, uint64_t* value);
+// The printer's own line settings, "BAUD-DATA-PARITY-STOP" (57600-8-none-1), in the form the
+// control channel reports the host's: "baud=57600 data=8 parity=none stop=1".
+bool parse_line_settings(const std::string& text, std::string* settings);
 // Hexadecimal bytes, spaces allowed between them ("1B 4F 30").
 bool parse_hex(const std::string& text, std::string* bytes);
 

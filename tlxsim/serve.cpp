@@ -155,7 +155,7 @@ class SimPort final : public PrinterOutput {
 public:
   SimPort(const PortOptions& o, const std::string& lines_dir, bool echo)
       : opts_(o), lines_dir_(lines_dir), echo_(echo), printer_(o.printer, *this), rate_(o.rate),
-        dsr_(o.dsr), cts_(o.cts), close_after_(o.close_after) {
+        dsr_(o.dsr), cts_(o.cts), close_after_(o.close_after), line_(o.line) {
     printer_.set_silent(o.silent);
     if (o.error)
       printer_.set_error(o.error, o.error_count);
@@ -304,6 +304,11 @@ public:
     if (!idle_flushed_ && head_ == queue_.size() && now - last_rx_ >= kIdleFlushUs) {
       printer_.idle();
       idle_flushed_ = true;
+      if (garbled_burst_) {
+        static const uint8_t kParityError[] = {0x1B, 'T', 0x0D};
+        reply(kParityError, sizeof kParityError);
+        garbled_burst_ = false;
+      }
     }
     printer_.run(now / 1000);
   }
@@ -375,6 +380,13 @@ public:
       return write_line(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size())
                  ? "ok " + std::to_string(bytes.size())
                  : "err line closed";
+    }
+    if (verb == "line" && argc == 1) {
+      if (w[1] == "off")
+        line_.clear();
+      else if (!parse_line_settings(w[1], &line_))
+        return "err line takes BAUD-DATA-PARITY-STOP (57600-8-none-1) or off";
+      return "ok";
     }
     if ((verb == "rate" || verb == "baud") && argc == 1) {
       if (!parse_rate(w[1], &rate_))
@@ -601,7 +613,10 @@ private:
       last_rx_ = now;
       idle_flushed_ = false;
       capture(data, n);
-      printer_.receive(data, n, now / 1000);
+      if (line_matches())
+        printer_.receive(data, n, now / 1000);
+      else
+        garbled();
     }
     if (cut) {
       close_after_ = -1;
@@ -615,6 +630,18 @@ private:
       queue_.erase(queue_.begin(), queue_.begin() + ptrdiff_t(head_));
       head_ = 0;
     }
+  }
+
+  // Whether the host set the line as the printer's own settings are (any, without them).
+  bool line_matches() const { return line_.empty() || (lines_ && settings_text(*lines_) == line_); }
+
+  // Bytes sent with other line settings than the printer's reach it as noise: it decodes
+  // nothing of them, and once the line has been quiet a while answers a parity error.
+  void garbled() {
+    if (!garbled_burst_)
+      log("garbled host " + (lines_ ? settings_text(*lines_) : std::string("-")) + " printer " +
+          line_);
+    garbled_burst_ = true;
   }
 
   bool write_line(const uint8_t* bytes, size_t n) {
@@ -698,6 +725,8 @@ private:
   uint32_t logged_out_ = 0;      // DTR/RTS as last logged
   uint32_t seen_settings_ = 0;   // settings_seq last looked at
   std::string logged_settings_;  // line settings as last logged
+  std::string line_;             // the printer's own line settings; "" takes any
+  bool garbled_burst_ = false;   // noise received since the line was last quiet
   std::deque<std::string> log_;  // recent log lines
   uint64_t log_base_ = 0;        // index of log_.front()
   std::string log_path_;         // out/tlxsim.log
@@ -922,7 +951,7 @@ private:
     }
     if (w[0] == "help")
       return "ok ping ports quit [@NAME] status settings received labels pending log reset "
-             "dsr cts silent error send rate pace fault close reopen snapshot";
+             "dsr cts silent error line send rate pace fault close reopen snapshot";
     return port->execute(w, line, more);
   }
 
