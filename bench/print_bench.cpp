@@ -114,7 +114,7 @@ int main() {
   for (int baud : {9600, 57600}) {
     veldrin_test::TlxSim sim;
     std::string error;
-    if (!sim.start({{.com = kCom, .baud = "line", .pace_ms = 10}}, &error)) {
+    if (!sim.start({{.com = kCom, .baud = "line", .pace_ms = 10, .options = ""}}, &error)) {
       printf("simulator: %s\n", error.c_str());
       return 1;
     }

@@ -25,21 +25,6 @@ std::string version_value(const std::string& info, const char* name) {
              : "";
 }
 
-void print_version(HMODULE driver) {
-  char file[MAX_PATH] = "";
-  GetModuleFileNameA(driver, file, sizeof file);
-  std::string info(GetFileVersionInfoSizeA(file, nullptr), '\0');
-  if (info.empty() || !GetFileVersionInfoA(file, 0, DWORD(info.size()), info.data())) {
-    printf("driver: %s, no version resource\n", file);
-    return;
-  }
-  printf("driver: %s\n", file);
-  printf("version: %s %s (%s, file %s)\n", version_value(info, "ProductName").c_str(),
-         version_value(info, "ProductVersion").c_str(),
-         version_value(info, "FileDescription").c_str(),
-         version_value(info, "FileVersion").c_str());
-}
-
 void print_print_data(const DriverApi& api, WORD typeCode) {
   PrintData data{};
   data.wTypeCode = typeCode;
@@ -52,6 +37,17 @@ void print_print_data(const DriverApi& api, WORD typeCode) {
 }
 } // namespace
 
+std::string DriverVersion(HMODULE driver) {
+  char file[MAX_PATH] = "";
+  GetModuleFileNameA(driver, file, sizeof file);
+  std::string info(GetFileVersionInfoSizeA(file, nullptr), '\0');
+  if (info.empty() || !GetFileVersionInfoA(file, 0, DWORD(info.size()), info.data()))
+    return "unknown (no version resource)";
+  return version_value(info, "ProductName") + " " + version_value(info, "ProductVersion") + " (" +
+         version_value(info, "FileDescription") + ", file " + version_value(info, "FileVersion") +
+         ")";
+}
+
 int CmdInfo(const DriverApi& api, int argc, char**) {
   if (argc != 0)
     return 2;
@@ -60,7 +56,10 @@ int CmdInfo(const DriverApi& api, int argc, char**) {
       !RequireExport(reinterpret_cast<const void*>(api.GetPrintData), "KtPrGetPrintData"))
     return 1;
 
-  print_version(api.hModule);
+  char file[MAX_PATH] = "";
+  GetModuleFileNameA(api.hModule, file, sizeof file);
+  printf("driver: %s\n", file);
+  printf("version: %s\n", DriverVersion(api.hModule).c_str());
   DriverSpec driver{};
   driver.dwSize = sizeof(driver);
   DWORD sizeNeeded = api.GetDriverSpec(nullptr);

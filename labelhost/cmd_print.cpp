@@ -4,9 +4,11 @@
 // KtPrPrintOneLabel for the ones after, each followed until the printer
 // reports it done; the error and its message on a failure. With --file the
 // complete labels' command streams go to a file and no port is touched.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "labelhost/commands.h"
@@ -22,9 +24,9 @@ struct PrintOptions {
   int startMm = 0;                  // --start, print start position in mm
   int density = 5;                  // --density 1..9
   LONG quantity = 1;                // --quantity per label
-  int labels = 1;                   // --labels in the run
+  int labels = 0;                   // --labels in the run (0: one, or one per image)
   bool incremental = false;         // --incremental
-  const char* image = nullptr;      // --image FILE
+  std::vector<std::string> images;  // --image FILE|FOLDER..., printed in this order
   const char* file = nullptr;       // --file OUT (file mode)
   const char* format = "LABELHOST"; // --format NAME (control request 17)
   const char* product = "";         // --product NAME
@@ -40,6 +42,39 @@ bool number_arg(const char* text, long low, long high, long* out) {
     return false;
   }
   *out = v;
+  return true;
+}
+
+// A file, or a folder's .bmp and .png files in name order.
+bool add_images(const char* path, std::vector<std::string>* images) {
+  const DWORD attributes = GetFileAttributesA(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    fprintf(stderr, "labelhost print: no file or folder %s\n", path);
+    return false;
+  }
+  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    images->push_back(path);
+    return true;
+  }
+  std::vector<std::string> found;
+  WIN32_FIND_DATAA entry;
+  HANDLE search = FindFirstFileA((std::string(path) + "\\*").c_str(), &entry);
+  for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &entry)) {
+    const char* dot = strrchr(entry.cFileName, '.');
+    if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && dot != nullptr &&
+        (lstrcmpiA(dot, ".bmp") == 0 || lstrcmpiA(dot, ".png") == 0))
+      found.push_back(std::string(path) + "\\" + entry.cFileName);
+  }
+  if (search != INVALID_HANDLE_VALUE)
+    FindClose(search);
+  if (found.empty()) {
+    fprintf(stderr, "labelhost print: no .bmp or .png file in %s\n", path);
+    return false;
+  }
+  std::sort(found.begin(), found.end(), [](const std::string& a, const std::string& b) {
+    return lstrcmpiA(a.c_str(), b.c_str()) < 0;
+  });
+  images->insert(images->end(), found.begin(), found.end());
   return true;
 }
 
@@ -96,7 +131,8 @@ bool parse_options(int argc, char** argv, PrintOptions* o) {
         return false;
       o->labels = static_cast<int>(v);
     } else if (flag("--image")) {
-      o->image = value;
+      if (!add_images(value, &o->images))
+        return false;
     } else if (flag("--file")) {
       o->file = value;
     } else if (flag("--format")) {
@@ -190,32 +226,35 @@ bool run(const DriverApi& api, const PrintOptions& o) {
   job.pExtraRecords = extras.empty() ? nullptr : extras.data();
   job.pExtraCount = &extraCount;
 
-  HBITMAP image = o.image != nullptr ? LoadLabelImage(o.image) : nullptr;
-  if (o.image != nullptr && image == nullptr)
-    return false;
+  const int labels = o.labels > 0 ? o.labels : o.images.empty() ? 1 : int(o.images.size());
   const int widthDots = (o.widthTenthMm * dotsPerMm + 9) / 10;
   const int heightDots = (o.lengthTenthMm * dotsPerMm + 9) / 10;
   bool ok = true;
-  for (int n = 1; n <= o.labels && ok; ++n) {
-    HBITMAP label = image != nullptr ? image : DrawLabel(widthDots, heightDots, n, o.labels);
+  for (int n = 1; n <= labels && ok; ++n) {
+    // The images in turn (again from the first when there are more labels),
+    // else a drawn label with the counter.
+    const char* image =
+        o.images.empty() ? nullptr : o.images[size_t(n - 1) % o.images.size()].c_str();
+    HBITMAP label =
+        image != nullptr ? LoadLabelImage(image) : DrawLabel(widthDots, heightDots, n, labels);
+    if (label == nullptr)
+      return false;
     const DWORD start = GetTickCount();
     // File mode and every label after the first: the job alone. The first
     // label of a run on the printer starts with the stop command.
     const bool first = n == 1 && !toFile;
     const SHORT result = first ? api.StartPrint(o.printer, o.quantity, label, &job)
                                : api.PrintOneLabel(o.printer, o.quantity, label, &job);
-    printf("label %d: %s %s (%lu ms)\n", n, first ? "KtPrStartPrint" : "KtPrPrintOneLabel",
-           result == 0 ? "sent" : "failed", GetTickCount() - start);
+    printf("label %d: %s %s (%lu ms)%s%s\n", n, first ? "KtPrStartPrint" : "KtPrPrintOneLabel",
+           result == 0 ? "sent" : "failed", GetTickCount() - start, image ? " from " : "",
+           image ? image : "");
     fflush(stdout);
     if (result != 0)
       ok = fail(api, o, "the label");
     else if (!toFile && !o.noWait)
       ok = WaitForJob(api, o.printer);
-    if (label != image)
-      DeleteObject(label);
+    DeleteObject(label);
   }
-  if (image != nullptr)
-    DeleteObject(image);
   if (toFile)
     _lclose(file);
   else

@@ -4,39 +4,19 @@
 #include <cstdlib>
 
 #include "labelhost/commands.h"
-#include "settings/serial_string.h"
+#include "labelhost/printer_ini.h"
 
 namespace {
-const char* const kParityNames[] = {"none", "odd", "even"};
-const char* const kStopBitNames[] = {"1", "1.5", "2"};
-
-// The host's INI file, as the host library names it to the driver.
-const char* host_ini_path() {
-  HMODULE zovav = GetModuleHandleA("ZoVav.dll");
-  auto fn = reinterpret_cast<const char*(WINAPI*)(void)>(
-      reinterpret_cast<void*>(GetProcAddress(zovav, "HVTGetIniFileName")));
-  return fn != nullptr ? fn() : nullptr;
-}
-
-// Prints the settings the driver loads for a printer: the INI serial string
-// read by the driver's own parser over the defaults, and the maximum width.
+// Prints the settings the driver loads for a printer, as labelhost reads them
+// from the same INI file: the driver reports none of its own.
 void show_settings(DWORD printer) {
-  const char* ini = host_ini_path();
-  SerialSettings s{3, 9600, 8, 0, 0};
-  char key[16];
-  char text[512] = "";
-  snprintf(key, sizeof(key), "VD%02d", static_cast<int>(printer - 1));
-  DWORD n = GetPrivateProfileStringA("VELDRIN Info", key, "", text, sizeof(text), ini);
-  const bool fromIni = ParseSerialString(text, n, &s);
-  snprintf(key, sizeof(key), "VDMAX%02d", static_cast<int>(printer - 1));
-  const UINT width = GetPrivateProfileIntA("VELDRIN Info", key, 53, ini);
-  printf("printer %lu: COM%d, %lu baud, %u data bits, %s stop bits, parity %s, max width %u mm"
-         " (%s; INI %s)\n",
-         printer, s.nComPort, static_cast<unsigned long>(s.dwBaudRate), s.byteSize,
-         s.stopBits < 3 ? kStopBitNames[s.stopBits] : "?",
-         s.parity < 3 ? kParityNames[s.parity] : "?", width,
-         fromIni ? "serial settings from the INI file" : "default serial settings",
-         ini != nullptr ? ini : "(none)");
+  const PrinterIni p = ReadPrinterIni(printer);
+  printf("printer %lu: %s, maximum print width %u mm\n", printer,
+         LineSettingsText(p.serial).c_str(), p.maxWidthMm);
+  printf("printer %lu: read by labelhost from %s with the driver's parser (%s); the driver "
+         "reports no settings of its own\n",
+         printer, p.iniPath.empty() ? "(no INI file)" : p.iniPath.c_str(),
+         p.serialFromIni ? "serial settings from the file" : "no serial string: the defaults");
 }
 } // namespace
 

@@ -2,6 +2,8 @@
 // the process exit code (0 success, 1 the driver reported a failure, 2 usage).
 #pragma once
 
+#include <string>
+
 #include "labelhost/driver_api.h"
 
 int CmdInfo(const DriverApi& api, int argc, char** argv);
@@ -15,6 +17,10 @@ int CmdDiff(const DriverApi& api, int argc, char** argv);
 int CmdPrint(const DriverApi& api, int argc, char** argv);
 int CmdSetup(const DriverApi& api, int argc, char** argv);
 int CmdCondDlg(const DriverApi& api, int argc, char** argv);
+int CmdCheck(const DriverApi& api, int argc, char** argv);
+
+// The driver file's version resource: "VELDRIN 1.0.0 (description, file 1.0.0.0)".
+std::string DriverVersion(HMODULE driver);
 
 // Parses a printer number argument (1..8, but any number is passed on, as a
 // host might); false on a non-number.

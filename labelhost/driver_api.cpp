@@ -2,6 +2,7 @@
 #include "labelhost/driver_api.h"
 
 #include <cstdio>
+#include <cstring>
 
 namespace {
 template <typename Fn> void resolve(HMODULE module, Fn*& fn, const char* name) {
@@ -13,6 +14,16 @@ bool LoadDriver(const char* path, DriverApi* api) {
   *api = DriverApi{};
   const char* name = path != nullptr ? path : "VELDRIN.dll";
   api->hModule = LoadLibraryA(name);
+  if (api->hModule == nullptr && path == nullptr) {
+    // The release archive's layout: the driver one folder up from the kit.
+    char parent[MAX_PATH];
+    const DWORD n = GetModuleFileNameA(nullptr, parent, MAX_PATH - 16);
+    char* slash = n > 0 && n < MAX_PATH - 16 ? strrchr(parent, '\\') : nullptr;
+    if (slash != nullptr) {
+      strcpy(slash, "\\..\\VELDRIN.dll");
+      api->hModule = LoadLibraryA(parent);
+    }
+  }
   if (api->hModule == nullptr) {
     fprintf(stderr, "labelhost: cannot load %s (error %lu)\n", name, GetLastError());
     return false;

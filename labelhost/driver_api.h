@@ -28,7 +28,8 @@ struct DriverApi {
   DWORD(WINAPI* WaitPrintFinished)(DWORD, DWORD);
 };
 
-// Loads the driver (path, or "VELDRIN.dll" beside labelhost when null) and
+// Loads the driver (path; when null "VELDRIN.dll" beside labelhost or on the
+// search path, else the one in the folder above labelhost's) and
 // resolves every export it has. Prints the reason and returns false when the
 // driver cannot be loaded; an export the driver lacks stays null.
 bool LoadDriver(const char* path, DriverApi* api);

@@ -5,9 +5,7 @@
 
 #include <cstdio>
 
-namespace {
-// A top-down 24-bit DIB section; *bits receives its pixels.
-HBITMAP make_dib(int width, int height, void** bits) {
+HBITMAP MakeLabelDib(int width, int height, void** bits) {
   BITMAPINFO bi{};
   bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
   bi.bmiHeader.biWidth = width;
@@ -17,6 +15,8 @@ HBITMAP make_dib(int width, int height, void** bits) {
   bi.bmiHeader.biCompression = BI_RGB;
   return CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, bits, nullptr, 0);
 }
+
+namespace {
 
 HBITMAP load_with_wic(const char* path) {
   wchar_t wide[MAX_PATH];
@@ -39,7 +39,7 @@ HBITMAP load_with_wic(const char* path) {
                                    nullptr, 0.0, WICBitmapPaletteTypeCustom)) ||
       FAILED(converter->GetSize(&width, &height)) || width == 0 || height == 0) {
     fprintf(stderr, "labelhost: cannot decode %s\n", path);
-  } else if ((result = make_dib(static_cast<int>(width), static_cast<int>(height), &bits)) !=
+  } else if ((result = MakeLabelDib(static_cast<int>(width), static_cast<int>(height), &bits)) !=
              nullptr) {
     const UINT stride = (width * 3 + 3) & ~3u;
     if (FAILED(converter->CopyPixels(nullptr, stride, stride * height, static_cast<BYTE*>(bits)))) {
@@ -70,7 +70,7 @@ HBITMAP LoadLabelImage(const char* path) {
 
 HBITMAP DrawLabel(int widthDots, int heightDots, int number, int count) {
   void* bits = nullptr;
-  HBITMAP bitmap = make_dib(widthDots, heightDots, &bits);
+  HBITMAP bitmap = MakeLabelDib(widthDots, heightDots, &bits);
   if (bitmap == nullptr)
     return nullptr;
   HDC dc = CreateCompatibleDC(nullptr);
@@ -116,4 +116,29 @@ HBITMAP DrawLabel(int widthDots, int heightDots, int number, int count) {
   SelectObject(dc, oldBitmap);
   DeleteDC(dc);
   return bitmap;
+}
+
+bool SaveLabelBitmap(HBITMAP bitmap, const char* path) {
+  DIBSECTION dib{};
+  if (GetObjectA(bitmap, sizeof dib, &dib) != sizeof dib || dib.dsBm.bmBits == nullptr)
+    return false;
+  const DWORD pixels = static_cast<DWORD>(dib.dsBm.bmWidthBytes) * dib.dsBm.bmHeight;
+  BITMAPFILEHEADER file{};
+  file.bfType = 0x4D42; // "BM"
+  file.bfOffBits = sizeof file + sizeof dib.dsBmih;
+  file.bfSize = file.bfOffBits + pixels;
+  HANDLE f =
+      CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (f == INVALID_HANDLE_VALUE)
+    return false;
+  BITMAPINFOHEADER header = dib.dsBmih;
+  header.biHeight = -dib.dsBm.bmHeight; // the rows as they are in memory: top first
+  DWORD written[3] = {};
+  GdiFlush();
+  const bool ok = WriteFile(f, &file, sizeof file, &written[0], nullptr) &&
+                  WriteFile(f, &header, sizeof header, &written[1], nullptr) &&
+                  WriteFile(f, dib.dsBm.bmBits, pixels, &written[2], nullptr) &&
+                  written[2] == pixels;
+  CloseHandle(f);
+  return ok;
 }

@@ -17,8 +17,18 @@ struct Command {
 };
 
 const Command kCommands[] = {
-    {"info", "", "driver spec, printer specs and print data of both models", CmdInfo},
-    {"init", "N", "load printer N's settings (KtPrInitPrinter) and show them", CmdInit},
+    {"info", "", "driver file and version, driver spec, printer specs and print data", CmdInfo},
+    {"check",
+     "--printer N [--model 12|8] [--size WxH] [--format NAME] [--product NAME]\n"
+     "        [--save-label FILE.bmp] [--wait SECONDS]",
+     "first run of a printer: its settings, then init, ready, a test label (10 mm grid,\n"
+     "      WxH mm, default 50x30) and its end, each step timed; on a failure the step,\n"
+     "      error, message and a hint, exit status 1",
+     CmdCheck},
+    {"init", "N",
+     "load printer N's settings (KtPrInitPrinter); show the INI file's keys for it as\n"
+     "      labelhost reads them (the driver reports none)",
+     CmdInit},
     {"error", "N", "printer N's last error code and message (KtPrGetPrintError)", CmdError},
     {"ready", "N", "is printer N ready (KtPrIsPrintReady); on a fresh connection sends stop",
      CmdReady},
@@ -28,23 +38,27 @@ const Command kCommands[] = {
      "create FILE [NAME[:WIDTH]]... | list FILE\n"
      "        | set FILE --format F [--product P] --printer N --start MM --density D\n"
      "        | get FILE --format F [--product P] --printer N",
-     "make, show, write or look up a print position file (set/get through the driver)",
-     CmdPosDb},
+     "make, show, write or look up a print position file (set/get through the driver)", CmdPosDb},
     {"diff", "OLD.bmp NEW.bmp", "the driver's changed regions of NEW after OLD", CmdDiff},
     {"print",
      "[--printer N] [--model 261|264] [--width 0.1MM] [--length 0.1MM] [--max-width MM]\n"
      "        [--start MM] [--density 1..9] [--quantity Q] [--labels N] [--incremental]\n"
-     "        [--image FILE] [--file OUT] [--format NAME] [--product NAME] [--extra TEXT]...\n"
+     "        [--image FILE|FOLDER]... [--file OUT] [--format NAME] [--product NAME]\n"
+     "        [--extra TEXT]...\n"
      "        [--no-wait]",
-     "print a run of labels as the host does (drawn labels with a counter, or --image)", CmdPrint},
+     "print a run of labels as the host does: drawn labels with a counter, or the --image\n"
+     "      files (a folder's .bmp and .png in name order) one label each, in order",
+     CmdPrint},
     {"setup",
      "N [--width 0.1MM] [--length 0.1MM] [--start MM] [--density D] [--no-format]\n"
      "        [--format NAME] [--product NAME] [--screenshot FILE.png]",
      "printer N's settings dialog (KtPrPrinterSetup) for a sample label; --screenshot saves a\n"
-     "      picture of it and cancels", CmdSetup},
+     "      picture of it and cancels",
+     CmdSetup},
     {"conddlg", "N [--inactive] [--report] [--screenshot FILE.png]",
      "the host's print-condition dialog adjusted by the driver (KtPrCondDlgCB); --report\n"
-     "      prints its controls and cancels", CmdCondDlg},
+     "      prints its controls and cancels",
+     CmdCondDlg},
 };
 
 const Command* find_command(const char* name) {

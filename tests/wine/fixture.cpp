@@ -85,8 +85,6 @@ void Wine::SetUp() {
   ASSERT_TRUE(g_sim->running());
   ASSERT_TRUE(host_.write_ini(ini_text()));
   for (const Printer& p : kPrinters) {
-    for (const char* healthy : {"dsr on", "error off", "silent off", "pace 5", "rate fast"})
-      ASSERT_TRUE(sim().ok(healthy, p.com()));
     reset(p);
     ASSERT_EQ(0, api().InitPrinter(p.number, 0));
     // No label format: no stored print position from an earlier test.
@@ -159,6 +157,9 @@ std::string Wine::error_text(const Printer& p, DWORD* code) {
 }
 
 void Wine::reset(const Printer& p) {
+  for (const char* healthy :
+       {"dsr on", "error off", "silent off", "line off", "pace 5", "rate fast"})
+    EXPECT_TRUE(sim().ok(healthy, p.com()));
   WaitUntil([&] { return sim().number("pending", p.com()) == 0; }, 10000);
   sim().command("reset", p.com());
 }

@@ -75,7 +75,8 @@ public:
   // Drops the replacements a test made; the pause before a comparison is
   // still logged and not waited for.
   void restore();
-  // Waits until the printer has nothing left to print, then resets its counters.
+  // Makes the printer healthy again, waits until it has nothing left to
+  // print, then resets its counters.
   void reset(const Printer& p);
 
   HostFiles host_;

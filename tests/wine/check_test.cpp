@@ -1,0 +1,134 @@
+// labelhost check, the installer's first run, as a separate process against
+// the simulated printers: what it prints, where it stops and what it says
+// when the printer, the port or the line settings are wrong.
+#include "support/position_file.h"
+#include "tests/wine/fixture.h"
+
+namespace {
+using namespace veldrin_test;
+
+// Runs labelhost.exe (beside this program) with `args`; its exit status and output.
+DWORD run_labelhost(const std::string& args, std::string* output) {
+  char exe[MAX_PATH];
+  GetModuleFileNameA(nullptr, exe, MAX_PATH);
+  strcpy(strrchr(exe, '\\') + 1, "labelhost.exe");
+  std::string line = std::string("\"") + exe + "\" " + args;
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  HANDLE readEnd, writeEnd;
+  CreatePipe(&readEnd, &writeEnd, &inherit, 0);
+  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+  STARTUPINFOA si{};
+  si.cb = sizeof si;
+  si.dwFlags = STARTF_USESTDHANDLES;
+  si.hStdOutput = si.hStdError = writeEnd;
+  PROCESS_INFORMATION pi{};
+  const BOOL started =
+      CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+  CloseHandle(writeEnd);
+  char chunk[4096];
+  DWORD n = 0, status = 99;
+  while (started && ReadFile(readEnd, chunk, sizeof chunk, &n, nullptr) && n > 0)
+    output->append(chunk, n);
+  CloseHandle(readEnd);
+  if (started) {
+    WaitForSingleObject(pi.hProcess, INFINITE);
+    GetExitCodeProcess(pi.hProcess, &status);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+  }
+  return status;
+}
+
+// The lines of `text` that start with `key`, each without it, joined by " | ".
+std::string lines_of(const std::string& text, const std::string& key) {
+  std::string found;
+  for (size_t at = 0; (at = text.find("\n" + key, at)) != std::string::npos; ++at) {
+    const size_t end = text.find_first_of("\r\n", at + 1);
+    found +=
+        (found.empty() ? "" : " | ") + text.substr(at + 1 + key.size(), end - at - 1 - key.size());
+  }
+  return found;
+}
+
+// The names of the steps taken, in order.
+std::string steps_of(const std::string& text) {
+  std::string names;
+  for (size_t at = 0; (at = text.find("\nstep: ", at)) != std::string::npos; ++at)
+    names += text.substr(at + 7, text.find(':', at + 7) - at - 7) + " ";
+  return names;
+}
+} // namespace
+
+TEST_F(Wine, TheCheckTakesTheHostsStepsAndNamesWhatFailed) {
+  const std::string ready = "KtPrGetPrintData KtPrInitPrinter KtPrIoControl 17 KtPrIsPrintReady ";
+  const std::string all = ready + "KtPrStartPrint KtPrIsPrintFinished ";
+  struct Row {
+    const Printer& p;
+    const char* fault; // a simulator command first, "" none
+    int com;           // the port the INI file names, 0 the printer's own
+    std::string steps;
+    std::string result;
+    DWORD code;       // the driver's error code, 0 none
+    const char* hint; // the hint's first words
+  } rows[] = {
+      {kTwelve, "", 0, all, "passed"},
+      {kEight, "", 0, all, "passed"},
+      {kTwelve, "", 20, ready, "FAILED at KtPrIsPrintReady", 60800, "cable and port"},
+      {kTwelve, "dsr off", 0, ready, "FAILED at KtPrIsPrintReady", 60806, "printer power and DSR"},
+      {kEight, "silent on", 0, all, "FAILED at KtPrIsPrintFinished", 60816, "the printer did not"},
+      {kEight, "error F always", 0, all, "FAILED at KtPrIsPrintFinished", 60811,
+       "the printer's own"},
+      {kTwelve, "line 9600-8-none-1", 0, all, "FAILED at KtPrIsPrintFinished", 60812,
+       "line settings"},
+  };
+  // Printer 1 has a stored position for the check's label format.
+  ASSERT_TRUE(
+      write_file(host_.dir() + "\\VD_PosAdjust.adj",
+                 PositionFile(kPositionFields, 100, {{"VELDRIN CHECK", "", "1", "12", "4"}})));
+  const std::string bmp = host_.dir() + "\\check.bmp";
+  for (const Row& r : rows) {
+    SCOPED_TRACE(std::to_string(r.p.number) + " " + r.fault + " " + std::to_string(r.com));
+    ASSERT_TRUE(
+        host_.write_ini("[VELDRIN Info]\r\nReplyTimeout=1000\r\n" +
+                        PrinterKeys(r.p.number, r.com ? r.com : r.p.com(), 57600, r.p.headMm)));
+    ASSERT_TRUE(!*r.fault || sim().ok(r.fault, r.p.com()));
+    std::string out;
+    EXPECT_EQ(r.code ? 1u : 0u,
+              run_labelhost("check --printer " + std::to_string(r.p.number) + " --model " +
+                                std::to_string(r.p.dots) + " --save-label " + bmp,
+                            &out))
+        << out;
+    EXPECT_EQ(r.steps, steps_of(out));
+    EXPECT_EQ(r.result, lines_of(out, "result: ").substr(0, r.result.size()));
+    EXPECT_NE(std::string::npos, out.find(", version VELDRIN " VELDRIN_VERSION_TEXT));
+    char settings[120];
+    snprintf(settings, sizeof settings,
+             "printer %lu: COM%d, 57600 baud, 8 data bits, 1 stop bit, parity none, maximum print "
+             "width %d mm",
+             r.p.number, r.com ? r.com : r.p.com(), r.p.headMm);
+    EXPECT_EQ(host_.ini_path() + " | " + settings, lines_of(out, "ini: "));
+    const std::string position =
+        r.p.number == 1 ? "format \"VELDRIN CHECK\" product \"\": start 12 mm, density 4"
+                        : "no record for format \"VELDRIN CHECK\"";
+    EXPECT_EQ(position, lines_of(out, "position: ").substr(0, position.size()));
+    if (r.code != 0) {
+      EXPECT_EQ(std::to_string(r.code) + " " + kMessages.at(r.code), lines_of(out, "error: "));
+      EXPECT_EQ(r.hint, lines_of(out, "hint: ").substr(0, strlen(r.hint)));
+    } else {
+      // A 50 x 30 mm label with one-dot lines every 10 mm, centred on the head.
+      Picture label;
+      ASSERT_TRUE(ReadPicture(bmp, &label));
+      EXPECT_EQ(30 * r.p.dots, label.height);
+      std::string full;
+      for (int x = 0; x < label.width; ++x) {
+        int black = 0;
+        for (int y = 0; y < label.height; ++y)
+          black += label.is_black(x, y);
+        full += black == label.height ? std::to_string(x) + " " : "";
+      }
+      EXPECT_EQ(r.p.dots == 12 ? "0 120 240 360 480 599 " : "0 80 160 240 320 399 ", full);
+      EXPECT_EQ("", PrintedDifference(sim(), r.p.com(), 1, label, r.p.number == 1 ? 36 : 248));
+    }
+    reset(r.p);
+  }
+}
