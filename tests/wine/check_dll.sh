@@ -3,9 +3,10 @@
 # names at ordinals 1..18 in alphabetical order (KtPrRePrintOneLabel at the
 # same address as KtPrStartPrint), and imports from Windows' own DLLs and the
 # host library only, every one of them in Windows XP SP3 (xp-imports.txt); no
-# time stamp and no build folder in it.
+# time stamp and no build folder in it. The bring-up kit's programs, given
+# after it, must load on the same PCs: their imports are checked too.
 set -euo pipefail
-dll=${1:?usage: check_dll.sh VELDRIN.dll}
+dll=${1:?usage: check_dll.sh VELDRIN.dll [KIT-PROGRAM...]}
 dump=$(i686-w64-mingw32-objdump -p "$dll")
 fail=0
 
@@ -31,22 +32,26 @@ rva() { sed -n "/Export Address Table -- Ordinal Base/,/^$/p" <<<"$dump" |
 
 # Every imported function must be in the allow-list of what Windows XP SP3
 # has; and the headers must not ask for a newer Windows than XP (5.1).
-allow=$(dirname "$0")/xp-imports.txt
-imports=$(awk '/DLL Name:/ { dll = toupper($3) } dll && NF == 3 && $1 ~ /^[0-9a-f]+$/ {
-  print dll, $3 }' <<<"$dump")
-while read -r dll fn; do
-  grep -qix "$dll $fn" < <(awk '!/^#/ { print $1, $2 }' "$allow") ||
-    { echo "import not in the Windows XP list: $dll $fn"; fail=1; }
-done <<<"$imports"
+allow=$(awk '!/^#/ { print toupper($1), $2 }' "$(dirname "$0")/xp-imports.txt")
+xp_only() {
+  local file=$1 pe dll fn field version
+  pe=$(i686-w64-mingw32-objdump -p "$file")
+  while read -r dll fn; do
+    grep -qx "$dll $fn" <<<"$allow" ||
+      { echo "$(basename "$file"): import not in the Windows XP list: $dll $fn"; fail=1; }
+  done < <(awk '/DLL Name:/ { dll = toupper($3) } dll && NF == 3 && $1 ~ /^[0-9a-f]+$/ {
+    print dll, $3 }' <<<"$pe")
+  for field in MajorOSystemVersion MajorSubsystemVersion; do
+    version=$(awk -v f="$field" '$1 == f { print $2 }' <<<"$pe")
+    [[ $version -le 5 ]] || { echo "$(basename "$file"): $field $version: newer than XP"; fail=1; }
+  done
+}
+for file in "$@"; do xp_only "$file"; done
 grep -q 'DLL Name: ZoVav.dll' <<<"$dump" || { echo "ZoVav.dll is not imported"; fail=1; }
 # Reproducible: no time stamp, and the folder it was built in does not show.
 pe=$(od -An -tu4 -j60 -N4 "$1")
 [[ $(od -An -tu4 -j$((pe + 8)) -N4 "$1") -eq 0 ]] || { echo "a time stamp in the PE header"; fail=1; }
 ! grep -qF "$(cd "$(dirname "$0")/../.." && pwd)" "$1" || { echo "the source folder shows"; fail=1; }
-for field in MajorOSystemVersion MajorSubsystemVersion; do
-  version=$(awk -v f="$field" '$1 == f { print $2 }' <<<"$dump")
-  [[ $version -le 5 ]] || { echo "$field $version: newer than Windows XP"; fail=1; }
-done
 
-[[ $fail -eq 0 ]] && echo "VELDRIN.dll: 18 exports at ordinals 1..18; $(wc -l <<<"$imports") imports, all in Windows XP SP3"
+[[ $fail -eq 0 ]] && echo "VELDRIN.dll: 18 exports at ordinals 1..18; every import of $* in Windows XP SP3"
 exit $fail
