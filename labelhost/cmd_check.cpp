@@ -275,18 +275,7 @@ int CmdCheck(const DriverApi& api, int argc, char** argv) {
   CheckOptions o;
   if (!parse_options(argc, argv, &o))
     return 2;
-  const void* needed[] = {reinterpret_cast<const void*>(api.GetDriverSpec),
-                          reinterpret_cast<const void*>(api.GetPrinterSpec),
-                          reinterpret_cast<const void*>(api.GetPrintData),
-                          reinterpret_cast<const void*>(api.InitPrinter),
-                          reinterpret_cast<const void*>(api.IoControl),
-                          reinterpret_cast<const void*>(api.IsPrintReady),
-                          reinterpret_cast<const void*>(api.StartPrint),
-                          reinterpret_cast<const void*>(api.IsPrintFinished),
-                          reinterpret_cast<const void*>(api.GetPrintError),
-                          reinterpret_cast<const void*>(api.ClosePrinter)};
-  for (const void* fn : needed)
-    if (!RequireExport(fn, "needed by check"))
-      return 1;
+  if (!RequireAllExports(api, "check"))
+    return 1;
   return run(api, o);
 }

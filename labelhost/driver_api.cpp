@@ -5,8 +5,10 @@
 #include <cstring>
 
 namespace {
-template <typename Fn> void resolve(HMODULE module, Fn*& fn, const char* name) {
-  fn = reinterpret_cast<Fn*>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+template <typename Fn> void resolve(DriverApi* api, Fn*& fn, const char* name) {
+  fn = reinterpret_cast<Fn*>(reinterpret_cast<void*>(GetProcAddress(api->hModule, name)));
+  if (fn == nullptr && api->missing == nullptr)
+    api->missing = name;
 }
 } // namespace
 
@@ -28,25 +30,24 @@ bool LoadDriver(const char* path, DriverApi* api) {
     fprintf(stderr, "labelhost: cannot load %s (error %lu)\n", name, GetLastError());
     return false;
   }
-  HMODULE m = api->hModule;
-  resolve(m, api->ClosePrinter, "KtPrClosePrinter");
-  resolve(m, api->CondDlgCB, "KtPrCondDlgCB");
-  resolve(m, api->FeedLabel, "KtPrFeedLabel");
-  resolve(m, api->GetDriverSpec, "KtPrGetDriverSpec");
-  resolve(m, api->GetPrintData, "KtPrGetPrintData");
-  resolve(m, api->GetPrintError, "KtPrGetPrintError");
-  resolve(m, api->GetPrinterSpec, "KtPrGetPrinterSpec");
-  resolve(m, api->InitPrinter, "KtPrInitPrinter");
-  resolve(m, api->IoControl, "KtPrIoControl");
-  resolve(m, api->IsPrintFinished, "KtPrIsPrintFinished");
-  resolve(m, api->IsPrintReady, "KtPrIsPrintReady");
-  resolve(m, api->PrintNotify, "KtPrPrintNotify");
-  resolve(m, api->PrintOneLabel, "KtPrPrintOneLabel");
-  resolve(m, api->PrinterSetup, "KtPrPrinterSetup");
-  resolve(m, api->RePrintOneLabel, "KtPrRePrintOneLabel");
-  resolve(m, api->StartPrint, "KtPrStartPrint");
-  resolve(m, api->StopPrint, "KtPrStopPrint");
-  resolve(m, api->WaitPrintFinished, "KtPrWaitPrintFinished");
+  resolve(api, api->ClosePrinter, "KtPrClosePrinter");
+  resolve(api, api->CondDlgCB, "KtPrCondDlgCB");
+  resolve(api, api->FeedLabel, "KtPrFeedLabel");
+  resolve(api, api->GetDriverSpec, "KtPrGetDriverSpec");
+  resolve(api, api->GetPrintData, "KtPrGetPrintData");
+  resolve(api, api->GetPrintError, "KtPrGetPrintError");
+  resolve(api, api->GetPrinterSpec, "KtPrGetPrinterSpec");
+  resolve(api, api->InitPrinter, "KtPrInitPrinter");
+  resolve(api, api->IoControl, "KtPrIoControl");
+  resolve(api, api->IsPrintFinished, "KtPrIsPrintFinished");
+  resolve(api, api->IsPrintReady, "KtPrIsPrintReady");
+  resolve(api, api->PrintNotify, "KtPrPrintNotify");
+  resolve(api, api->PrintOneLabel, "KtPrPrintOneLabel");
+  resolve(api, api->PrinterSetup, "KtPrPrinterSetup");
+  resolve(api, api->RePrintOneLabel, "KtPrRePrintOneLabel");
+  resolve(api, api->StartPrint, "KtPrStartPrint");
+  resolve(api, api->StopPrint, "KtPrStopPrint");
+  resolve(api, api->WaitPrintFinished, "KtPrWaitPrintFinished");
   return true;
 }
 
@@ -54,5 +55,12 @@ bool RequireExport(const void* fn, const char* name) {
   if (fn != nullptr)
     return true;
   fprintf(stderr, "labelhost: the driver has no export %s\n", name);
+  return false;
+}
+
+bool RequireAllExports(const DriverApi& api, const char* command) {
+  if (api.missing == nullptr)
+    return true;
+  fprintf(stderr, "labelhost: the driver has no export %s, needed by %s\n", api.missing, command);
   return false;
 }

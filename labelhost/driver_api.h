@@ -7,7 +7,8 @@
 #include "host/records.h"
 
 struct DriverApi {
-  HMODULE hModule; // the loaded driver
+  HMODULE hModule;     // the loaded driver
+  const char* missing; // the first export it lacks; null when it has all
   DWORD(WINAPI* ClosePrinter)(DWORD);
   DWORD(WINAPI* CondDlgCB)(HWND, UINT, WPARAM, LPARAM, CondDialogInfo*);
   DWORD(WINAPI* FeedLabel)(DWORD, DWORD);
@@ -33,6 +34,10 @@ struct DriverApi {
 // resolves every export it has. Prints the reason and returns false when the
 // driver cannot be loaded; an export the driver lacks stays null.
 bool LoadDriver(const char* path, DriverApi* api);
+
+// For commands that take the host's whole path through the driver: prints
+// which export is missing and returns false unless the driver has all 18.
+bool RequireAllExports(const DriverApi& api, const char* command);
 
 // Prints "labelhost: the driver has no export NAME" and returns false when fn
 // is null.

@@ -68,54 +68,67 @@ HBITMAP LoadLabelImage(const char* path) {
   return bitmap != nullptr ? bitmap : load_with_wic(path);
 }
 
-HBITMAP DrawLabel(int widthDots, int heightDots, int number, int count) {
+bool BeginLabel(int width, int height, int textHeight, LabelCanvas* c) {
   void* bits = nullptr;
-  HBITMAP bitmap = MakeLabelDib(widthDots, heightDots, &bits);
-  if (bitmap == nullptr)
-    return nullptr;
-  HDC dc = CreateCompatibleDC(nullptr);
-  HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
-  RECT all{0, 0, widthDots, heightDots};
-  FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  *c = LabelCanvas{};
+  c->bitmap = MakeLabelDib(width, height, &bits);
+  if (c->bitmap == nullptr)
+    return false;
+  c->dc = CreateCompatibleDC(nullptr);
+  c->oldBitmap = SelectObject(c->dc, c->bitmap);
+  RECT all{0, 0, width, height};
+  FillRect(c->dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  // Bold, without grey edges: a thermal printer has only black and white.
+  c->font = CreateFontA(-textHeight, 0, 0, 0, FW_BOLD, 0, 0, 0, ANSI_CHARSET, 0, 0,
+                        NONANTIALIASED_QUALITY, 0, "Arial");
+  c->oldFont = SelectObject(c->dc, c->font);
+  SetBkMode(c->dc, TRANSPARENT);
+  SetTextColor(c->dc, RGB(0, 0, 0));
+  return true;
+}
 
+void DrawLabelText(const LabelCanvas& c, RECT* row, const char* text, int advance) {
+  DrawTextA(c.dc, text, -1, row, DT_LEFT | DT_SINGLELINE | DT_NOPREFIX);
+  OffsetRect(row, 0, advance);
+}
+
+HBITMAP EndLabel(LabelCanvas* c) {
+  SelectObject(c->dc, c->oldFont);
+  DeleteObject(c->font);
+  SelectObject(c->dc, c->oldBitmap);
+  DeleteDC(c->dc);
+  return c->bitmap;
+}
+
+HBITMAP DrawLabel(int widthDots, int heightDots, int number, int count) {
+  const int line = heightDots / 8 > 8 ? heightDots / 8 : 8;
+  LabelCanvas c;
+  if (!BeginLabel(widthDots, heightDots, line * 3 / 4, &c))
+    return nullptr;
   HBRUSH black = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
   const int border = widthDots / 100 + 2;
   for (int i = 0; i < border; ++i) {
     RECT frame{i, i, widthDots - i, heightDots - i};
-    FrameRect(dc, &frame, black);
+    FrameRect(c.dc, &frame, black);
   }
-
-  const int line = heightDots / 8 > 8 ? heightDots / 8 : 8;
-  HFONT font = CreateFontA(-line * 3 / 4, 0, 0, 0, FW_BOLD, 0, 0, 0, ANSI_CHARSET, 0, 0,
-                           NONANTIALIASED_QUALITY, 0, "Arial");
-  HGDIOBJ oldFont = SelectObject(dc, font);
-  SetBkMode(dc, TRANSPARENT);
-  SetTextColor(dc, RGB(0, 0, 0));
   char text[64];
   RECT row{border * 3, border * 2, widthDots - border * 3, border * 2 + line};
-  DrawTextA(dc, "VELDRIN TLX-Pro", -1, &row, DT_LEFT | DT_SINGLELINE | DT_NOPREFIX);
-  OffsetRect(&row, 0, line);
-  DrawTextA(dc, "Lot 2026-12 / Line A", -1, &row, DT_LEFT | DT_SINGLELINE | DT_NOPREFIX);
-  OffsetRect(&row, 0, line * 3 / 2);
+  DrawLabelText(c, &row, "VELDRIN TLX-Pro", line);
+  DrawLabelText(c, &row, "Lot 2026-12 / Line A", line * 3 / 2);
   snprintf(text, sizeof(text), "No. %06d", number);
-  DrawTextA(dc, text, -1, &row, DT_LEFT | DT_SINGLELINE | DT_NOPREFIX);
-  OffsetRect(&row, 0, line);
+  DrawLabelText(c, &row, text, line);
   snprintf(text, sizeof(text), "label %d of %d", number, count);
-  DrawTextA(dc, text, -1, &row, DT_LEFT | DT_SINGLELINE | DT_NOPREFIX);
+  DrawLabelText(c, &row, text, line);
 
   // A bar pattern across the bottom that does not change between labels.
   const int barTop = heightDots - border * 3 - line;
   for (int x = border * 3, i = 0; x < widthDots - border * 3; x += 2 + (i % 3), ++i) {
     if (i % 2 == 0) {
       RECT bar{x, barTop, x + 1 + (i % 4), heightDots - border * 3};
-      FillRect(dc, &bar, black);
+      FillRect(c.dc, &bar, black);
     }
   }
-  SelectObject(dc, oldFont);
-  DeleteObject(font);
-  SelectObject(dc, oldBitmap);
-  DeleteDC(dc);
-  return bitmap;
+  return EndLabel(&c);
 }
 
 bool SaveLabelBitmap(HBITMAP bitmap, const char* path) {

@@ -19,3 +19,18 @@ HBITMAP MakeLabelDib(int width, int height, void** bits);
 
 // Writes a DIB section made here as a BMP file, rows top first. False on failure.
 bool SaveLabelBitmap(HBITMAP bitmap, const char* path);
+
+// Drawing a label: a white DIB section selected into a memory DC with a bold
+// black font of textHeight pixels, until EndLabel releases the DC and the
+// font and hands back the bitmap.
+struct LabelCanvas {
+  HBITMAP bitmap;
+  HDC dc;
+  HGDIOBJ oldBitmap;
+  HFONT font;
+  HGDIOBJ oldFont;
+};
+bool BeginLabel(int width, int height, int textHeight, LabelCanvas* canvas);
+// Writes one line of text into *row, then moves the row down by `advance`.
+void DrawLabelText(const LabelCanvas& canvas, RECT* row, const char* text, int advance);
+HBITMAP EndLabel(LabelCanvas* canvas);

@@ -14,44 +14,26 @@ HBITMAP DrawTestLabel(int widthMm, int heightMm, int dotsPerMm,
                       const std::vector<std::string>& lines) {
   const int width = widthMm * dotsPerMm;
   const int height = heightMm * dotsPerMm;
-  void* bits = nullptr;
-  HBITMAP bitmap = MakeLabelDib(width, height, &bits);
-  if (bitmap == nullptr)
+  const int lineHeight = 3 * dotsPerMm;
+  LabelCanvas c;
+  if (!BeginLabel(width, height, lineHeight * 4 / 5, &c))
     return nullptr;
-  HDC dc = CreateCompatibleDC(nullptr);
-  HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
-  RECT all{0, 0, width, height};
-  FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-
   // Grid lines one dot wide every 10 mm, and the label's right and bottom edges.
   const int step = 10 * dotsPerMm;
   for (int x = 0; x < width; x += step)
-    fill(dc, x, 0, x + 1, height);
+    fill(c.dc, x, 0, x + 1, height);
   for (int y = 0; y < height; y += step)
-    fill(dc, 0, y, width, y + 1);
-  fill(dc, width - 1, 0, width, height);
-  fill(dc, 0, height - 1, width, height);
+    fill(c.dc, 0, y, width, y + 1);
+  fill(c.dc, width - 1, 0, width, height);
+  fill(c.dc, 0, height - 1, width, height);
   // Rulers: a tick every millimetre, 1 mm long, 2 mm at every fifth.
   for (int mm = 1; mm < widthMm; ++mm)
-    fill(dc, mm * dotsPerMm, 0, mm * dotsPerMm + 1, (mm % 5 == 0 ? 2 : 1) * dotsPerMm);
+    fill(c.dc, mm * dotsPerMm, 0, mm * dotsPerMm + 1, (mm % 5 == 0 ? 2 : 1) * dotsPerMm);
   for (int mm = 1; mm < heightMm; ++mm)
-    fill(dc, 0, mm * dotsPerMm, (mm % 5 == 0 ? 2 : 1) * dotsPerMm, mm * dotsPerMm + 1);
-
+    fill(c.dc, 0, mm * dotsPerMm, (mm % 5 == 0 ? 2 : 1) * dotsPerMm, mm * dotsPerMm + 1);
   // The text in lines of 3 mm from 3 mm in, drawn over the grid.
-  const int lineHeight = 3 * dotsPerMm;
-  HFONT font = CreateFontA(-lineHeight * 4 / 5, 0, 0, 0, FW_BOLD, 0, 0, 0, ANSI_CHARSET, 0, 0,
-                           NONANTIALIASED_QUALITY, 0, "Arial");
-  HGDIOBJ oldFont = SelectObject(dc, font);
-  SetBkMode(dc, TRANSPARENT);
-  SetTextColor(dc, RGB(0, 0, 0));
   RECT row{3 * dotsPerMm, 3 * dotsPerMm, width - dotsPerMm, 3 * dotsPerMm + lineHeight};
-  for (const std::string& line : lines) {
-    DrawTextA(dc, line.c_str(), -1, &row, DT_LEFT | DT_SINGLELINE | DT_NOPREFIX);
-    OffsetRect(&row, 0, lineHeight);
-  }
-  SelectObject(dc, oldFont);
-  DeleteObject(font);
-  SelectObject(dc, oldBitmap);
-  DeleteDC(dc);
-  return bitmap;
+  for (const std::string& line : lines)
+    DrawLabelText(c, &row, line.c_str(), lineHeight);
+  return EndLabel(&c);
 }
