@@ -42,8 +42,6 @@ public:
   std::string command(const std::string& line, int com);
   bool ok(const std::string& line, int com) { return command(line, com).rfind("ok", 0) == 0; }
   long long number(const std::string& query, int com);   // "labels", "received", ...; -1
-  std::string settings(const std::string& key, int com); // what the host set: "baud", ...
-  std::string status(const std::string& key, int com);   // "dtr", "rts", "dsr", ...
 
   // The printer's label `n` (from 1) as a PNG path, and every byte it received
   // since the last "reset".

@@ -8,35 +8,15 @@ namespace {
 using namespace veldrin_test;
 
 // Runs labelhost.exe (beside this program) with `args`; its exit status and output.
-DWORD run_labelhost(const std::string& args, std::string* output) {
+int run_labelhost(const std::string& args, std::string* output) {
   char exe[MAX_PATH];
   GetModuleFileNameA(nullptr, exe, MAX_PATH);
   strcpy(strrchr(exe, '\\') + 1, "labelhost.exe");
-  std::string line = std::string("\"") + exe + "\" " + args;
-  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  HANDLE readEnd, writeEnd;
-  CreatePipe(&readEnd, &writeEnd, &inherit, 0);
-  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-  STARTUPINFOA si{};
-  si.cb = sizeof si;
-  si.dwFlags = STARTF_USESTDHANDLES;
-  si.hStdOutput = si.hStdError = writeEnd;
-  PROCESS_INFORMATION pi{};
-  const BOOL started =
-      CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
-  CloseHandle(writeEnd);
-  char chunk[4096];
-  DWORD n = 0, status = 99;
-  while (started && ReadFile(readEnd, chunk, sizeof chunk, &n, nullptr) && n > 0)
-    output->append(chunk, n);
-  CloseHandle(readEnd);
-  if (started) {
-    WaitForSingleObject(pi.hProcess, INFINITE);
-    GetExitCodeProcess(pi.hProcess, &status);
-    CloseHandle(pi.hProcess);
-    CloseHandle(pi.hThread);
-  }
-  return status;
+  FILE* out = _popen((exe + (" " + args) + " 2>&1").c_str(), "r");
+  char line[1024];
+  while (out != nullptr && fgets(line, sizeof line, out) != nullptr)
+    *output += line;
+  return out != nullptr ? _pclose(out) : 99;
 }
 
 // The lines of `text` that start with `key`, each without it, joined by " | ".

@@ -86,64 +86,7 @@ std::string ini_key(const std::string& ini, const char* key) {
 const std::string kTitleAndType = "|Error or alert message|" + std::to_string(MB_ICONEXCLAMATION);
 } // namespace
 
-TEST_F(Wine, TheSettingsDialogShowsWhatIsStored) {
-  struct Row {
-    DWORD printer;
-    const char* serial; // VDnn of the printer
-    const char* width;  // VDMAXnn
-    const char* product;
-    const char* shown;
-  } rows[] = {
-      {1, "<#04800#7#1#2#", "80", "",
-       "6210 6211 6220 6231 6242 port 12 on width 0 density 5 start 12"},
-      {3, "5#38400#8#2#0#", "112", "",
-       "6205 6213 6221 6232 6240 port  off width 3 density 5 start 12"},
-      {1, "3#19200#8#0#0#", "56", "Soap",
-       "6203 6212 6221 6230 6240 port  off width 1 density 4 start 21"},
-      {1, "3#19200#8#0#0#", "56", "Other",
-       "6203 6212 6221 6230 6240 port  off width 1 density 5 start 12"},
-  };
-  ASSERT_TRUE(write_file(host_.dir() + "\\VD_PosAdjust.adj", positions("Soap 21 4")));
-  for (const Row& r : rows) {
-    SCOPED_TRACE(r.shown);
-    char keys[80];
-    snprintf(keys, sizeof keys, "[VELDRIN Info]\r\nVD%02lu=%s\r\nVDMAX%02lu=%s\r\n", r.printer - 1,
-             r.serial, r.printer - 1, r.width);
-    ASSERT_TRUE(host_.write_ini(keys));
-    take_format(r.product);
-    StartCalls();
-    HostJob job(261, 200, 100);
-    UserAtTheDialog setup;
-    std::string seen, switched;
-    HWND dialog = nullptr;
-    EXPECT_EQ(1u, setup.run(
-                      job,
-                      [&](HWND dlg) {
-                        seen = shown(dlg);
-                        dialog = dlg;
-                        click(dlg, 6210);
-                        switched += IsWindowEnabled(GetDlgItem(dlg, 6103)) ? "on " : "off ";
-                        click(dlg, 6202);
-                        switched += IsWindowEnabled(GetDlgItem(dlg, 6103)) ? "on" : "off";
-                        click(dlg, IDCANCEL);
-                      },
-                      r.printer));
-    EXPECT_EQ(r.shown, seen);
-    EXPECT_EQ("on off", switched) << "the port buttons switch the port edit";
-    EXPECT_EQ(keys, read_file(host_.ini_path())) << "Cancel writes nothing";
-    const std::vector<Call> texts = Calls(kLoadDialogItemsExFnV);
-    ASSERT_EQ(1u, texts.size());
-    EXPECT_EQ("DIALOG_SETTING VELDRIN", std::string(reinterpret_cast<char*>(texts[0].arg[0])) +
-                                            " " + reinterpret_cast<char*>(texts[0].arg[2]));
-    EXPECT_EQ(AsInt(dialog), texts[0].arg[1]);
-    const std::vector<Call> centre = Calls(kCenterDialogFnV);
-    ASSERT_EQ(1u, centre.size());
-    EXPECT_EQ(AsInt(dialog), centre[0].arg[0]);
-    EXPECT_EQ(AsInt(setup.parent), centre[0].arg[1]) << "centred on the host's window";
-  }
-}
-
-TEST_F(Wine, TheSettingsDialogStoresWhatIsChosen) {
+TEST_F(Wine, TheSettingsDialogShowsAndStoresThePrintersSettings) {
   const std::string range = "Parameter \"%s\" is out of range.Please input the numerical value "
                             "from %d to %d.";
   auto out_of_range = [&](const char* name, int low, int high) {
@@ -152,76 +95,122 @@ TEST_F(Wine, TheSettingsDialogStoresWhatIsChosen) {
     return text + kTitleAndType;
   };
   const std::string density = out_of_range("Print density", 1, 9);
+  const std::string noFormat = kMessages.at(60807) + kTitleAndType;
+  const std::string plain = "6201 6214 6221 6230 6240 port  off width 1 density 5 start 12";
+  const std::string soap = "6201 6214 6221 6230 6240 port  off width 1 density 4 start 21";
   // The user's steps: "d<text>" density, "s<text>" start position, "p<text>"
-  // port number, "c<id>" a click, "w<item>" a width.
+  // port number, "c<id>" a click, "w<item>" a width, "e" note whether the
+  // port edit is enabled; then Setting, or with "C" Cancel. "X": the position
+  // file cannot be opened for writing.
   struct Row {
-    const char* product;
     const char* steps;
+    std::string seen;    // the dialog as it opened, then each "e"; "": no dialog
     std::string box;     // the message shown; "" none
-    const char* serial;  // VD00 afterwards
-    const char* width;   // VDMAX00 afterwards
+    const char* serial;  // VDnn afterwards
+    const char* width;   // VDMAXnn afterwards
     const char* host;    // the host's start position and density afterwards
     const char* records; // the position file afterwards: product, start, density...
+    const char* product = "";
+    DWORD printer = 1;
+    const char* ini = "1#57600#8#0#0#"; // VDnn and VDMAXnn before
+    const char* iniWidth = "56";
+    WORD length = 100; // of the host's label; 0: no label format open
   } rows[] = {
-      {"", "d3 s42 c6205 c6214 c6220 c6232 c6242 w2", "", "5#57600#7#2#2#", "106", "042 3",
+      {"c6210 e c6202 e C", "6210 6211 6220 6231 6242 port 12 on width 0 density 5 start 12 on off",
+       "", "<#04800#7#1#2#", "80", "012 5", "Soap 21 4", "", 1, "<#04800#7#1#2#", "80"},
+      {"C", "6205 6213 6221 6232 6240 port  off width 3 density 5 start 12", "", "5#38400#8#2#0#",
+       "112", "012 5", "Soap 21 4", "", 3, "5#38400#8#2#0#", "112"},
+      {"", "", noFormat, "1#57600#8#0#0#", "56", "012 5", "Soap 21 4", "", 1, "1#57600#8#0#0#",
+       "56", 0},
+      {"d3 s42 c6205 c6214 c6220 c6232 c6242 w2", plain, "", "5#57600#7#2#2#", "106", "042 3",
        "Soap 21 4"},
-      {"", "c6210 p12", "", "<#57600#8#0#0#", "56", "012 5", "Soap 21 4"},
-      {"Soap", "d4 s7", "", "1#57600#8#0#0#", "56", "012 5", "Soap 7 4"},
-      {"Other", "d2 s9", "", "1#57600#8#0#0#", "56", "012 5", "Soap 21 4 Other 9 2"},
-      {"", "d0", density, "1#57600#8#0#0#", "56", "012 5", "Soap 21 4"},
-      {"", "d10", density, "1#57600#8#0#0#", "56", "012 5", "Soap 21 4"},
-      {"", "d", density, "1#57600#8#0#0#", "56", "012 5", "Soap 21 4"},
-      {"", "d9", "", "1#57600#8#0#0#", "56", "012 9", "Soap 21 4"},
-      {"", "s1000", out_of_range("Print start position", 0, 999), "1#57600#8#0#0#", "56", "012 5",
-       "Soap 21 4"},
-      {"", "c6210 p208", out_of_range("COM port number", 1, 207), "1#57600#8#0#0#", "56", "012 5",
-       "Soap 21 4"},
-      {"Soap", "d4 s7 c6203 X", kMessages.at(60808).substr(0, 127) + kTitleAndType,
-       "3#57600#8#0#0#", "56", "012 5", "Soap 21 4"},
+      {"c6210 p12", plain, "", "<#57600#8#0#0#", "56", "012 5", "Soap 21 4"},
+      {"d4 s7", soap, "", "1#57600#8#0#0#", "56", "012 5", "Soap 7 4", "Soap"},
+      {"d2 s9", plain, "", "1#57600#8#0#0#", "56", "012 5", "Soap 21 4 Other 9 2", "Other"},
+      {"d0", plain, density, "1#57600#8#0#0#", "56", "012 5", "Soap 21 4"},
+      {"d10", plain, density, "1#57600#8#0#0#", "56", "012 5", "Soap 21 4"},
+      {"d", plain, density, "1#57600#8#0#0#", "56", "012 5", "Soap 21 4"},
+      {"d9", plain, "", "1#57600#8#0#0#", "56", "012 9", "Soap 21 4"},
+      {"s1000", plain, out_of_range("Print start position", 0, 999), "1#57600#8#0#0#", "56",
+       "012 5", "Soap 21 4"},
+      {"c6210 p208", plain, out_of_range("COM port number", 1, 207), "1#57600#8#0#0#", "56",
+       "012 5", "Soap 21 4"},
+      {"d4 s7 c6203 X", soap, kMessages.at(60808).substr(0, 127) + kTitleAndType, "3#57600#8#0#0#",
+       "56", "012 5", "Soap 21 4", "Soap"},
   };
   const std::string file = host_.dir() + "\\VD_PosAdjust.adj";
   for (const Row& r : rows) {
     SCOPED_TRACE(r.steps);
-    ASSERT_TRUE(host_.write_ini("[VELDRIN Info]\r\n" + PrinterKeys(1, 1)));
+    char keys[80], key[2][8];
+    snprintf(keys, sizeof keys, "[VELDRIN Info]\r\nVD%02lu=%s\r\nVDMAX%02lu=%s\r\n", r.printer - 1,
+             r.ini, r.printer - 1, r.iniWidth);
+    snprintf(key[0], 8, "VD%02lu", r.printer - 1);
+    snprintf(key[1], 8, "VDMAX%02lu", r.printer - 1);
+    ASSERT_TRUE(host_.write_ini(keys));
     ASSERT_TRUE(write_file(file, positions("Soap 21 4")));
     take_format(r.product);
-    if (strchr(r.steps, 'X')) // the position file cannot be opened for writing
+    if (strchr(r.steps, 'X'))
       Replace<kLoadDbsInfoFnHF>([](LPCSTR path, void* header, int mode) {
         return mode == 1 ? HFILE_ERROR : Real<kLoadDbsInfoFnHF>()(path, header, mode);
       });
     StartCalls();
-    HostJob job(261, 200, 100);
+    HostJob job(261, 200, r.length);
     UserAtTheDialog setup;
-    EXPECT_EQ(1u, setup.run(job, [&](HWND dlg) {
-      std::istringstream steps(r.steps);
-      for (std::string s; steps >> s;) {
-        const int edit = s[0] == 'd' ? 6102 : s[0] == 's' ? 6101 : s[0] == 'p' ? 6103 : 0;
-        if (edit != 0)
-          SetDlgItemTextA(dlg, edit, s.c_str() + 1);
-        if (s[0] == 'c')
-          click(dlg, atoi(s.c_str() + 1));
-        if (s[0] == 'w')
-          SendDlgItemMessageA(dlg, 6257, CB_SETCURSEL, atoi(s.c_str() + 1), 0);
-      }
-      click(dlg, IDOK);
-      if (Calls(kEndDialog).empty()) { // refused: the dialog stays open
-        EXPECT_EQ(AsInt(GetDlgItem(dlg, r.steps[0] == 'c'   ? 6103
-                                        : r.steps[0] == 's' ? 6101
-                                                            : 6102)),
-                  Calls(kSetFocus).back().arg[0])
-            << "the focus on the entry";
-        click(dlg, IDCANCEL);
-      }
-    }));
+    std::string seen;
+    HWND dialog = nullptr;
+    EXPECT_EQ(
+        r.length ? 1u : 0u,
+        setup.run(
+            job,
+            [&](HWND dlg) {
+              dialog = dlg;
+              seen = shown(dlg);
+              std::istringstream steps(r.steps);
+              for (std::string s; steps >> s;) {
+                const int edit = s[0] == 'd' ? 6102 : s[0] == 's' ? 6101 : s[0] == 'p' ? 6103 : 0;
+                if (edit != 0)
+                  SetDlgItemTextA(dlg, edit, s.c_str() + 1);
+                if (s[0] == 'c')
+                  click(dlg, atoi(s.c_str() + 1));
+                if (s[0] == 'w')
+                  SendDlgItemMessageA(dlg, 6257, CB_SETCURSEL, atoi(s.c_str() + 1), 0);
+                if (s[0] == 'e')
+                  seen += IsWindowEnabled(GetDlgItem(dlg, 6103)) ? " on" : " off";
+              }
+              click(dlg, strchr(r.steps, 'C') ? IDCANCEL : IDOK);
+              if (Calls(kEndDialog).empty()) { // refused: it stays open
+                EXPECT_EQ(AsInt(GetDlgItem(dlg, r.steps[0] == 'c'   ? 6103
+                                                : r.steps[0] == 's' ? 6101
+                                                                    : 6102)),
+                          Calls(kSetFocus).back().arg[0])
+                    << "the focus on the entry";
+                click(dlg, IDCANCEL);
+              }
+            },
+            r.printer));
     restore();
+    EXPECT_EQ(r.seen, seen);
     EXPECT_EQ(r.box.empty() ? std::vector<std::string>{} : std::vector<std::string>{r.box},
               setup.boxes);
-    EXPECT_EQ(r.serial, ini_key(host_.ini_path(), "VD00"));
-    EXPECT_EQ(r.width, ini_key(host_.ini_path(), "VDMAX00"));
+    if (r.box.rfind("Parameter", 0) != 0) { // a slot error, on the dialog or the host's window
+      EXPECT_EQ(r.box.empty() ? nullptr : dialog ? dialog : setup.parent, setup.owner);
+    }
+    EXPECT_EQ(r.serial, ini_key(host_.ini_path(), key[0]));
+    EXPECT_EQ(r.width, ini_key(host_.ini_path(), key[1]));
     EXPECT_EQ(r.host, std::string(job.condition.achStartPos, 3) + " " +
                           std::to_string(job.condition.nContrast));
     EXPECT_EQ(positions(r.records), read_file(file));
     EXPECT_EQ(0u, api().GetPrintError(1, nullptr, 0)) << "a message clears its code";
+    // The template's texts and the centring, on the host's window.
+    const std::vector<Call> texts = Calls(kLoadDialogItemsExFnV), centre = Calls(kCenterDialogFnV);
+    ASSERT_EQ(dialog ? 1u : 0u, texts.size());
+    ASSERT_EQ(dialog ? 1u : 0u, centre.size());
+    if (dialog != nullptr) {
+      EXPECT_EQ("DIALOG_SETTING VELDRIN", std::string(reinterpret_cast<char*>(texts[0].arg[0])) +
+                                              " " + reinterpret_cast<char*>(texts[0].arg[2]));
+      EXPECT_EQ((std::vector<uintptr_t>{AsInt(dialog), AsInt(dialog), AsInt(setup.parent)}),
+                (std::vector<uintptr_t>{texts[0].arg[1], centre[0].arg[0], centre[0].arg[1]}));
+    }
   }
   // The slot holds the last saved settings: printer 1 is now on COM3.
   HostJob job(261, 200, 100);
@@ -229,16 +218,6 @@ TEST_F(Wine, TheSettingsDialogStoresWhatIsChosen) {
   EXPECT_EQ(kStop, sim().captured(3).substr(0, 7));
 }
 
-TEST_F(Wine, WithoutALabelFormatThereIsNoDialog) {
-  for (WORD width : {0, 200}) {
-    HostJob job(261, width, width == 0 ? 100 : 0);
-    UserAtTheDialog setup;
-    EXPECT_EQ(0u, setup.run(job, [](HWND dlg) { click(dlg, IDCANCEL); }));
-    EXPECT_EQ(std::vector<std::string>{kMessages.at(60807) + kTitleAndType}, setup.boxes);
-    EXPECT_EQ(setup.parent, setup.owner);
-    EXPECT_EQ(0u, api().GetPrintError(1, nullptr, 0)) << "the message clears its code";
-  }
-}
 INT_PTR CALLBACK quiet_dialog(HWND, UINT, WPARAM, LPARAM) {
   return FALSE;
 }
@@ -291,6 +270,7 @@ TEST_F(Wine, TheHostDialogCallbackTakesItsStepsInOrder) {
     EXPECT_EQ(r.steps, steps());
     EXPECT_EQ(r.texts ? 1u : 0u, Calls(kLoadDialogItemsExFnV).size());
   }
+  EXPECT_EQ(0u, api().CondDlgCB(dlg, WM_INITDIALOG, 0, 0, nullptr)) << "no host record";
   // The callback loads printer 1's settings again: now COM3.
   ASSERT_TRUE(host_.write_ini("[VELDRIN Info]\r\nVD00=3#57600#8#0#0#\r\n"));
   EXPECT_EQ(0u, api().CondDlgCB(dlg, WM_COMMAND, 20714, 0, &info));

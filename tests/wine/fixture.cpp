@@ -96,6 +96,44 @@ void Wine::SetUp() {
   StartCalls();
 }
 
+void Fail(const std::string& what, const char* arg) {
+  auto write = [arg](HANDLE h, LPCVOID d, DWORD c, LPDWORD w, LPOVERLAPPED o) {
+    if (strncmp(static_cast<const char*>(d), arg, strlen(arg)) != 0)
+      return Real<kWriteFile>()(h, d, c, w, o);
+    return SetLastError(ERROR_WRITE_FAULT), FALSE;
+  };
+  const int nth = atoi(arg);
+  if (what == "CreateCompatibleDC")
+    Replace<kCreateCompatibleDC>([](HDC) { return HDC(); });
+  if (what == "GlobalAlloc")
+    Replace<kGlobalAlloc>([nth, n = 0](UINT f, SIZE_T s) mutable {
+      return ++n == nth ? HGLOBAL() : Real<kGlobalAlloc>()(f, s);
+    });
+  if (what == "GetDIBits")
+    Replace<kGetDIBits>([](HDC, HBITMAP, UINT, UINT, LPVOID, LPBITMAPINFO, UINT) { return 0; });
+  if (what == "CreateBitmap")
+    Replace<kCreateBitmap>([](int, int, UINT, UINT, const void*) { return HBITMAP(); });
+  if (what == "SelectObject")
+    Replace<kSelectObject>([](HDC, HGDIOBJ) { return HGDIOBJ(); });
+  if (what == "GetBitmapBits")
+    Replace<kGetBitmapBits>(
+        [](HBITMAP b, LONG n, LPVOID bits) { return Real<kGetBitmapBits>()(b, n - 1, bits); });
+  if (what == "EscapeCommFunction")
+    Replace<kEscapeCommFunction>([nth](HANDLE h, DWORD f) {
+      return f == DWORD(nth) ? FALSE : Real<kEscapeCommFunction>()(h, f);
+    });
+  if (what == "WriteFile")
+    Replace<kWriteFile>(write);
+  if (what == "GetCommState")
+    Replace<kGetCommState>([](HANDLE, LPDCB) { return FALSE; });
+  if (what == "SetCommState")
+    Replace<kSetCommState>([](HANDLE, LPDCB) { return FALSE; });
+  if (what == "SetCommTimeouts")
+    Replace<kSetCommTimeouts>([](HANDLE, LPCOMMTIMEOUTS) { return FALSE; });
+  if (what == "SetupComm")
+    Replace<kSetupComm>([](HANDLE, DWORD, DWORD) { return FALSE; });
+}
+
 void Wine::restore() {
   RestoreCalls();
   Replace<kSleep>([](DWORD ms) {

@@ -48,6 +48,13 @@ std::string Printable(std::string bytes);
 // Bytes as two hex digits each.
 std::string Hex(const void* bytes, size_t n);
 
+// Makes the driver's call `what` fail until restore(): the nth GlobalAlloc,
+// GetBitmapBits copying a byte less, EscapeCommFunction for DTR or RTS,
+// WriteFile of bytes starting with `arg`; the others (CreateCompatibleDC,
+// GetDIBits, CreateBitmap, SelectObject, GetCommState, SetCommState,
+// SetCommTimeouts, SetupComm) return their failure value.
+void Fail(const std::string& what, const char* arg = "");
+
 // The driver's string table by id: messages, model names, dialog texts.
 extern const std::map<UINT, std::string> kMessages;
 

@@ -112,6 +112,7 @@ TEST_F(Wine, TheKeptLabelIsComparedReplacedOrDropped) {
     bool start, incremental, failSend;
     bool complete;            // the label went complete (a clear), else as rectangles or unchanged
     const Picture* printedAs; // what the printer then prints
+    const char* lacks = "";   // "count", "records": the job has no extra count or records
   } steps[] = {
       {"after a start: complete", &a, true, true, false, true, &a},
       {"the same: unchanged", &a, false, true, false, false, &a},
@@ -121,23 +122,25 @@ TEST_F(Wine, TheKeptLabelIsComparedReplacedOrDropped) {
       // The printer still holds the first label: the host fetches the error
       // after a failure, which closes the port and drops the kept label.
       {"so the same label again counts as unchanged", &b, false, true, false, false, &a},
+      {"no extra count: the label without extras", &a, false, true, false, false, &a, "count"},
+      {"no extra records: the label without extras", &b, false, true, false, false, &b, "records"},
   };
   for (const Step& s : steps) {
     SCOPED_TRACE(s.name);
     reset(p);
     job.info.bIncremental = s.incremental;
+    job.info.pExtraCount = strcmp(s.lacks, "count") ? &job.extraCount : nullptr;
+    job.info.pExtraRecords = strcmp(s.lacks, "records") ? job.extras : nullptr;
     if (s.failSend)
-      Replace<kWriteFile>([n = 0](HANDLE h, LPCVOID d, DWORD c, LPDWORD w, LPOVERLAPPED o) mutable {
-        if (++n < 3)
-          return Real<kWriteFile>()(h, d, c, w, o);
-        SetLastError(ERROR_WRITE_FAULT);
-        return FALSE;
-      });
+      Fail("WriteFile", "\x1B\x42"); // ESC B: the first image area
     EXPECT_EQ(s.failSend ? -1 : 0, print(p, *s.picture, job, s.start));
     restore();
     const std::string sent = sim().captured(p.com());
     EXPECT_EQ(s.complete, sent.find(kClear + "\x1BM") != std::string::npos) << sent.substr(0, 40);
-    EXPECT_EQ(s.incremental && !s.failSend, sent.find("EXTRA") != std::string::npos);
+    const bool extra = s.incremental && !s.failSend && !*s.lacks;
+    const std::string end = extra ? "EXTRA^P0001|^R|" : s.failSend ? "" : "|^P0001|^R|";
+    EXPECT_EQ(end, Printable(sent.substr(sent.size() - end.size())));
+    EXPECT_EQ(extra, sent.find("EXTRA") != std::string::npos);
     if (s.printedAs != nullptr) {
       EXPECT_EQ(1, poll(p));
       EXPECT_EQ("", printed(p, 1, *s.printedAs));
@@ -167,41 +170,6 @@ TEST_F(Wine, FileModeWritesTheCompleteLabelOnly) {
   EXPECT_TRUE(Calls(kCreateFileA).empty()) << "no port";
   EXPECT_EQ(Leftovers{}, Left()) << "and no kept label";
 }
-
-namespace {
-// Makes the driver's call `what` fail: the nth GlobalAlloc, GetBitmapBits
-// copying a byte less, EscapeCommFunction for DTR or RTS, WriteFile of bytes
-// starting with `arg`; the others return their failure value.
-void fail(const std::string& what, const char* arg = "") {
-  auto write = [arg](HANDLE h, LPCVOID d, DWORD c, LPDWORD w, LPOVERLAPPED o) {
-    if (strncmp(static_cast<const char*>(d), arg, strlen(arg)) != 0)
-      return Real<kWriteFile>()(h, d, c, w, o);
-    return SetLastError(ERROR_WRITE_FAULT), FALSE;
-  };
-  const int nth = atoi(arg);
-  if (what == "CreateCompatibleDC")
-    Replace<kCreateCompatibleDC>([](HDC) { return HDC(); });
-  if (what == "GlobalAlloc")
-    Replace<kGlobalAlloc>([nth, n = 0](UINT f, SIZE_T s) mutable {
-      return ++n == nth ? HGLOBAL() : Real<kGlobalAlloc>()(f, s);
-    });
-  if (what == "GetDIBits")
-    Replace<kGetDIBits>([](HDC, HBITMAP, UINT, UINT, LPVOID, LPBITMAPINFO, UINT) { return 0; });
-  if (what == "CreateBitmap")
-    Replace<kCreateBitmap>([](int, int, UINT, UINT, const void*) { return HBITMAP(); });
-  if (what == "SelectObject")
-    Replace<kSelectObject>([](HDC, HGDIOBJ) { return HGDIOBJ(); });
-  if (what == "GetBitmapBits")
-    Replace<kGetBitmapBits>(
-        [](HBITMAP b, LONG n, LPVOID bits) { return Real<kGetBitmapBits>()(b, n - 1, bits); });
-  if (what == "EscapeCommFunction")
-    Replace<kEscapeCommFunction>([nth](HANDLE h, DWORD f) {
-      return f == DWORD(nth) ? FALSE : Real<kEscapeCommFunction>()(h, f);
-    });
-  if (what == "WriteFile")
-    Replace<kWriteFile>(write);
-}
-} // namespace
 
 TEST_F(Wine, PrintJobFailures) {
   HANDLE brush = CreateSolidBrush(0);
@@ -246,7 +214,7 @@ TEST_F(Wine, PrintJobFailures) {
     job.info.pFormat = failing == "pFormat" ? nullptr : job.info.pFormat;
     job.info.pCondition = failing == "pCondition" ? nullptr : job.info.pCondition;
     job.info.pPrintData = failing == "pPrintData" ? nullptr : job.info.pPrintData;
-    fail(failing, r.arg);
+    Fail(failing, r.arg);
     const bool label = r.bitmap == INVALID_HANDLE_VALUE;
     HBITMAP bitmap = label ? LabelBitmap(this->label(kTwelve)) : HBITMAP(r.bitmap);
     EXPECT_EQ(-1, api().PrintOneLabel(1, failing == "quantity" ? -1 : 1, bitmap, &job.info));
@@ -265,22 +233,4 @@ TEST_F(Wine, PrintJobFailures) {
     host_.clear_debug();
   }
   DeleteObject(brush);
-}
-
-TEST_F(Wine, WithoutExtraRecordsAnIncrementalLabelIsPrintedPlain) {
-  for (int missing = 0; missing < 2; ++missing) {
-    reset(kTwelve);
-    HostJob job(kTwelve.type(), 200, 100);
-    job.add_extra("EXTRA");
-    job.info.bIncremental = 1;
-    if (missing)
-      job.info.pExtraCount = nullptr;
-    else
-      job.info.pExtraRecords = nullptr;
-    EXPECT_EQ(0, print(kTwelve, label(kTwelve), job, false));
-    const std::string sent = Printable(sim().captured(1));
-    EXPECT_EQ("|^P0001|^R|", sent.substr(sent.size() - 11)) << "the image, then the print";
-    EXPECT_EQ(1, poll(kTwelve));
-    EXPECT_EQ("", printed(kTwelve, 1, label(kTwelve)));
-  }
 }

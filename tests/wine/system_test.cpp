@@ -27,7 +27,8 @@ TEST_F(Wine, EveryFaultGivesItsCodeAndTheNextLabelPrints) {
   // The fault, as steps: "sim <command>" for printer 1, "label" (a label
   // printed to its end), "events <mask>" (in the next send), "timeout" (a
   // reply time-out of 300 ms), "nowhere" (printer 1 on a port nothing answers
-  // on), "held" (another program holds the port). Then what the host does:
+  // on), "held" (another program holds the port), "fail <call>" (a step of
+  // the port's open fails: the port is closed again). Then what the host does:
   // "start" (KtPrStartPrint), "follow" (KtPrPrintOneLabel), "ready", "poll"
   // (until an answer), "cut" (the line cut before the poll).
   struct Row {
@@ -52,6 +53,10 @@ TEST_F(Wine, EveryFaultGivesItsCodeAndTheNextLabelPrints) {
       {"nowhere", "poll", 1, 0},
       {"held", "ready", 0, 60800},
       {"held", "start", -1, 60800},
+      {"fail GetCommState", "ready", 0, 60800},
+      {"fail SetCommState", "ready", 0, 60800},
+      {"fail SetCommTimeouts", "start", -1, 60800},
+      {"fail SetupComm", "ready", 0, 60800},
   };
   HostJob job(261, 200, 100);
   job.info.bIncremental = 1;
@@ -67,6 +72,8 @@ TEST_F(Wine, EveryFaultGivesItsCodeAndTheNextLabelPrints) {
         ASSERT_EQ(0, print(kTwelve, label(kTwelve), job, true));
         ASSERT_EQ(1, poll(kTwelve));
       }
+      if (step.rfind("fail ", 0) == 0)
+        Fail(step.substr(5));
       if (step.rfind("events ", 0) == 0)
         events_in_send(atoi(step.c_str() + 7));
       if (step == "timeout" || step == "nowhere") {
