@@ -187,13 +187,6 @@ std::string Wine::printed(const Printer& p, int n, const Picture& label) {
   return PrintedDifference(sim(), p.com(), n, label, p.offset20);
 }
 
-std::string Wine::error_text(const Printer& p, DWORD* code) {
-  char text[256];
-  memset(text, 'x', sizeof text);
-  *code = api().GetPrintError(p.number, text, sizeof text);
-  return std::string(text, strnlen(text, sizeof text));
-}
-
 void Wine::reset(const Printer& p) {
   for (const char* healthy :
        {"dsr on", "error off", "silent off", "line off", "pace 5", "rate fast"})

@@ -41,7 +41,6 @@ inline constexpr const Printer& kEight = kPrinters[1];  // printer 2
 // Command bytes as the printer receives them.
 inline const std::string kStop = "\x1BZ1\r\x1BS\r";
 inline const std::string kClear = "\x1BZ1\r";
-inline const std::string kPrintOne = "\x1BP0001\r\x1BR\r";
 
 // Command bytes made readable: ESC as '^', CR as '|'.
 std::string Printable(std::string bytes);
@@ -77,8 +76,6 @@ public:
   LONG poll(const Printer& p, LONG* remaining = nullptr, DWORD timeoutMs = 5000);
   // "" when the printer's label n is `label` at its centring offset.
   std::string printed(const Printer& p, int n, const Picture& label);
-  // The printer's error code, and its message in a 256-character buffer.
-  std::string error_text(const Printer& p, DWORD* code);
   // Drops the replacements a test made; the pause before a comparison is
   // still logged and not waited for.
   void restore();
