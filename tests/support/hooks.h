@@ -44,8 +44,6 @@
   X(gdi32, DeleteObject)                                                                           \
   X(gdi32, SelectObject)                                                                           \
   X(gdi32, GetDIBits)                                                                              \
-  X(gdi32, SetDIBitsToDevice)                                                                      \
-  X(gdi32, GetObjectA)                                                                             \
   X(gdi32, GetBitmapBits)                                                                          \
   X(user32, GetDC)                                                                                 \
   X(user32, ReleaseDC)                                                                             \

@@ -19,29 +19,23 @@ int run_labelhost(const std::string& args, std::string* output) {
   return out != nullptr ? _pclose(out) : 99;
 }
 
-// The lines of `text` that start with `key`, each without it, joined by " | ".
-std::string lines_of(const std::string& text, const std::string& key) {
+// The lines of `text` that start with `key`, each without it and cut at the
+// first of `stop`, joined by " | ".
+std::string lines_of(const std::string& text, const std::string& key, const char* stop = "\r\n") {
   std::string found;
   for (size_t at = 0; (at = text.find("\n" + key, at)) != std::string::npos; ++at) {
-    const size_t end = text.find_first_of("\r\n", at + 1);
+    const size_t from = at + 1 + key.size();
     found +=
-        (found.empty() ? "" : " | ") + text.substr(at + 1 + key.size(), end - at - 1 - key.size());
+        (found.empty() ? "" : " | ") + text.substr(from, text.find_first_of(stop, from) - from);
   }
   return found;
-}
-
-// The names of the steps taken, in order.
-std::string steps_of(const std::string& text) {
-  std::string names;
-  for (size_t at = 0; (at = text.find("\nstep: ", at)) != std::string::npos; ++at)
-    names += text.substr(at + 7, text.find(':', at + 7) - at - 7) + " ";
-  return names;
 }
 } // namespace
 
 TEST_F(Wine, TheCheckTakesTheHostsStepsAndNamesWhatFailed) {
-  const std::string ready = "KtPrGetPrintData KtPrInitPrinter KtPrIoControl 17 KtPrIsPrintReady ";
-  const std::string all = ready + "KtPrStartPrint KtPrIsPrintFinished ";
+  const std::string ready =
+      "KtPrGetPrintData | KtPrInitPrinter | KtPrIoControl 17 | KtPrIsPrintReady";
+  const std::string all = ready + " | KtPrStartPrint | KtPrIsPrintFinished";
   struct Row {
     const Printer& p;
     const char* fault; // a simulator command first, "" none
@@ -78,7 +72,7 @@ TEST_F(Wine, TheCheckTakesTheHostsStepsAndNamesWhatFailed) {
                                 std::to_string(r.p.dots) + " --save-label " + bmp,
                             &out))
         << out;
-    EXPECT_EQ(r.steps, steps_of(out));
+    EXPECT_EQ(r.steps, lines_of(out, "step: ", ":"));
     EXPECT_EQ(r.result, lines_of(out, "result: ").substr(0, r.result.size()));
     EXPECT_NE(std::string::npos, out.find(", version VELDRIN " VELDRIN_VERSION_TEXT));
     char settings[120];

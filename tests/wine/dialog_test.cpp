@@ -18,10 +18,6 @@ void CALLBACK act_in_dialog(HWND, UINT, UINT_PTR timer, DWORD) {
     g_user(dlg);
 }
 
-void click(HWND dlg, int id) {
-  SendDlgItemMessageA(dlg, id, BM_CLICK, 0, 0);
-}
-
 // The dialog's state: checked radio buttons, the port edit and whether it is
 // enabled, the width item, the density and the start position.
 std::string shown(HWND dlg) {
@@ -77,9 +73,9 @@ std::string positions(const char* startAndDensity, const char* more = "") {
   return PositionFile(kPositionFields, 100, records);
 }
 
-std::string ini_key(const std::string& ini, const char* key) {
+std::string ini_key(const std::string& ini, const std::string& key) {
   char value[64];
-  GetPrivateProfileStringA("VELDRIN Info", key, "-", value, sizeof value, ini.c_str());
+  GetPrivateProfileStringA("VELDRIN Info", key.c_str(), "-", value, sizeof value, ini.c_str());
   return value;
 }
 
@@ -141,12 +137,9 @@ TEST_F(Wine, TheSettingsDialogShowsAndStoresThePrintersSettings) {
   const std::string file = host_.dir() + "\\VD_PosAdjust.adj";
   for (const Row& r : rows) {
     SCOPED_TRACE(r.steps);
-    char keys[80], key[2][8];
-    snprintf(keys, sizeof keys, "[VELDRIN Info]\r\nVD%02lu=%s\r\nVDMAX%02lu=%s\r\n", r.printer - 1,
-             r.ini, r.printer - 1, r.iniWidth);
-    snprintf(key[0], 8, "VD%02lu", r.printer - 1);
-    snprintf(key[1], 8, "VDMAX%02lu", r.printer - 1);
-    ASSERT_TRUE(host_.write_ini(keys));
+    const std::string slot = "0" + std::to_string(r.printer - 1);
+    ASSERT_TRUE(host_.write_ini("[VELDRIN Info]\r\nVD" + slot + "=" + r.ini + "\r\nVDMAX" + slot +
+                                "=" + r.iniWidth + "\r\n"));
     ASSERT_TRUE(write_file(file, positions("Soap 21 4")));
     take_format(r.product);
     if (strchr(r.steps, 'X'))
@@ -171,20 +164,20 @@ TEST_F(Wine, TheSettingsDialogShowsAndStoresThePrintersSettings) {
                 if (edit != 0)
                   SetDlgItemTextA(dlg, edit, s.c_str() + 1);
                 if (s[0] == 'c')
-                  click(dlg, atoi(s.c_str() + 1));
+                  SendDlgItemMessageA(dlg, atoi(s.c_str() + 1), BM_CLICK, 0, 0);
                 if (s[0] == 'w')
                   SendDlgItemMessageA(dlg, 6257, CB_SETCURSEL, atoi(s.c_str() + 1), 0);
                 if (s[0] == 'e')
                   seen += IsWindowEnabled(GetDlgItem(dlg, 6103)) ? " on" : " off";
               }
-              click(dlg, strchr(r.steps, 'C') ? IDCANCEL : IDOK);
+              SendDlgItemMessageA(dlg, strchr(r.steps, 'C') ? IDCANCEL : IDOK, BM_CLICK, 0, 0);
               if (Calls(kEndDialog).empty()) { // refused: it stays open
                 EXPECT_EQ(AsInt(GetDlgItem(dlg, r.steps[0] == 'c'   ? 6103
                                                 : r.steps[0] == 's' ? 6101
                                                                     : 6102)),
                           Calls(kSetFocus).back().arg[0])
                     << "the focus on the entry";
-                click(dlg, IDCANCEL);
+                SendDlgItemMessageA(dlg, IDCANCEL, BM_CLICK, 0, 0);
               }
             },
             r.printer));
@@ -195,8 +188,8 @@ TEST_F(Wine, TheSettingsDialogShowsAndStoresThePrintersSettings) {
     if (r.box.rfind("Parameter", 0) != 0) { // a slot error, on the dialog or the host's window
       EXPECT_EQ(r.box.empty() ? nullptr : dialog ? dialog : setup.parent, setup.owner);
     }
-    EXPECT_EQ(r.serial, ini_key(host_.ini_path(), key[0]));
-    EXPECT_EQ(r.width, ini_key(host_.ini_path(), key[1]));
+    EXPECT_EQ(r.serial, ini_key(host_.ini_path(), "VD" + slot));
+    EXPECT_EQ(r.width, ini_key(host_.ini_path(), "VDMAX" + slot));
     EXPECT_EQ(r.host, std::string(job.condition.achStartPos, 3) + " " +
                           std::to_string(job.condition.nContrast));
     EXPECT_EQ(positions(r.records), read_file(file));

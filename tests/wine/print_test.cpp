@@ -179,30 +179,29 @@ TEST_F(Wine, PrintJobFailures) {
     const char* name;
     const char* failing; // the call made to fail, or what the host's job lacks
     const char* arg;
-    HANDLE bitmap; // the label handle; INVALID_HANDLE_VALUE: a label
     DWORD code;
-    size_t escapes = 0; // EscapeCommFunction calls
+    size_t escapes = 0;                   // EscapeCommFunction calls
+    HANDLE bitmap = INVALID_HANDLE_VALUE; // the label handle; by default a label
   } rows[] = {
-      {"no bitmap", "", "", nullptr, 60804},
-      {"a brush for a bitmap", "", "", brush, 60804},
-      {"a bitmap already deleted", "", "", deleted, 60804},
-      {"file mode without a file", "bToFile", "", INVALID_HANDLE_VALUE, 60804},
-      {"no label format", "pFormat", "", INVALID_HANDLE_VALUE, 60805},
-      {"no conditions", "pCondition", "", INVALID_HANDLE_VALUE, 60805},
-      {"no print data", "pPrintData", "", INVALID_HANDLE_VALUE, 60805},
-      {"a negative quantity", "quantity", "", INVALID_HANDLE_VALUE, 60805},
-      {"no memory DC", "CreateCompatibleDC", "", INVALID_HANDLE_VALUE, 60804},
-      {"no memory for the copy", "GlobalAlloc", "1", INVALID_HANDLE_VALUE, 60804},
-      {"the copy cannot be read", "GetDIBits", "", INVALID_HANDLE_VALUE, 60804},
-      {"no monochrome bitmap", "CreateBitmap", "", INVALID_HANDLE_VALUE, 60804},
-      {"it cannot be selected", "SelectObject", "", INVALID_HANDLE_VALUE, 60804},
-      {"no memory for the bits", "GlobalAlloc", "2", INVALID_HANDLE_VALUE, 60803},
-      {"the bits come short", "GetBitmapBits", "", INVALID_HANDLE_VALUE, 60804},
-      {"DTR cannot be raised: RTS not tried", "EscapeCommFunction", "5", INVALID_HANDLE_VALUE,
-       60805, 1},
-      {"RTS cannot be raised", "EscapeCommFunction", "3", INVALID_HANDLE_VALUE, 60805, 2},
-      {"the first send fails", "WriteFile", "", INVALID_HANDLE_VALUE, 60809},
-      {"the print command cannot be sent", "WriteFile", "\x1BP", INVALID_HANDLE_VALUE, 60809},
+      {"no bitmap", "", "", 60804, 0, nullptr},
+      {"a brush for a bitmap", "", "", 60804, 0, brush},
+      {"a bitmap already deleted", "", "", 60804, 0, deleted},
+      {"file mode without a file", "bToFile", "", 60804},
+      {"no label format", "pFormat", "", 60805},
+      {"no conditions", "pCondition", "", 60805},
+      {"no print data", "pPrintData", "", 60805},
+      {"a negative quantity", "quantity", "", 60805},
+      {"no memory DC", "CreateCompatibleDC", "", 60804},
+      {"no memory for the copy", "GlobalAlloc", "1", 60804},
+      {"the copy cannot be read", "GetDIBits", "", 60804},
+      {"no monochrome bitmap", "CreateBitmap", "", 60804},
+      {"it cannot be selected", "SelectObject", "", 60804},
+      {"no memory for the bits", "GlobalAlloc", "2", 60803},
+      {"the bits come short", "GetBitmapBits", "", 60804},
+      {"DTR cannot be raised: RTS not tried", "EscapeCommFunction", "5", 60805, 1},
+      {"RTS cannot be raised", "EscapeCommFunction", "3", 60805, 2},
+      {"the first send fails", "WriteFile", "", 60809},
+      {"the print command cannot be sent", "WriteFile", "\x1BP", 60809},
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.name);

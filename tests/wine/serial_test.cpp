@@ -138,8 +138,6 @@ TEST_F(Wine, ReadyStopAndFeed) {
   } rows[] = {
       {"ready on a fresh connection sends the stop and closes",
        [](Wine& t) -> LONG { return t.api().IsPrintReady(0, 0); }, 1, kStop, false},
-      {"ready again opens again", [](Wine& t) -> LONG { return t.api().IsPrintReady(0, 0); }, 1,
-       kStop, false},
       {"ready on an open port only looks at DSR",
        [](Wine& t) -> LONG {
          t.api().IsPrintFinished(1, nullptr, 0, 0); // opens the port

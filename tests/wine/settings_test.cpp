@@ -3,9 +3,7 @@
 #include "support/position_file.h"
 #include "tests/wine/fixture.h"
 
-namespace {
 using namespace veldrin_test;
-} // namespace
 
 TEST_F(Wine, TheIniFileAsPrinterOneLoadsIt) {
   struct Row {
