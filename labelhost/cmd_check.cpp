@@ -244,26 +244,17 @@ int run(const DriverApi& api, const CheckOptions& o) {
   c.step("KtPrStartPrint", "test label sent");
 
   // Follow the job as the host does, showing the labels left as they change.
-  LONG shown = -1;
-  for (;;) {
-    LONG remaining = -1;
-    const LONG result = api.IsPrintFinished(o.printer, &remaining, 0, 0);
-    if (result == 1)
-      break;
-    if (result == -1)
-      return c.fail("KtPrIsPrintFinished", "the printer reported an error");
-    if (GetTickCount() - c.stepStart >= o.waitSeconds * 1000)
-      return c.fail("KtPrIsPrintFinished",
-                    "no end of the job within " + std::to_string(o.waitSeconds) + " s",
-                    hint_for(60816));
-    if (result == 0 && remaining != shown) {
-      shown = remaining;
-      printf("step: KtPrIsPrintFinished: %ld label%s still to print (at %lu ms)\n", remaining,
-             remaining == 1 ? "" : "s", GetTickCount() - c.start);
-      fflush(stdout);
-    }
-    Sleep(50);
-  }
+  const LONG followed =
+      FollowJob(api, o.printer, o.waitSeconds * 1000, [](DWORD, LONG remaining, DWORD elapsedMs) {
+        printf("step: KtPrIsPrintFinished: %ld label%s still to print (after %lu ms)\n", remaining,
+               remaining == 1 ? "" : "s", elapsedMs);
+      });
+  if (followed == -1)
+    return c.fail("KtPrIsPrintFinished", "the printer reported an error");
+  if (followed == 2)
+    return c.fail("KtPrIsPrintFinished",
+                  "no end of the job within " + std::to_string(o.waitSeconds) + " s",
+                  hint_for(60816));
   c.step("KtPrIsPrintFinished", "finished");
   api.ClosePrinter(o.printer - 1);
   printf("result: passed in %lu ms\n", GetTickCount() - c.start);

@@ -106,26 +106,35 @@ int CmdWait(const DriverApi& api, int argc, char** argv) {
   return WaitForJob(api, printer) ? 0 : 1;
 }
 
-bool WaitForJob(const DriverApi& api, DWORD printer) {
+LONG FollowJob(const DriverApi& api, DWORD printer, DWORD limitMs,
+               void (*progress)(DWORD printer, LONG remaining, DWORD elapsedMs)) {
+  const DWORD start = GetTickCount();
   LONG shown = -1;
   for (;;) {
     LONG remaining = -1;
     const LONG result = api.IsPrintFinished(printer, &remaining, 0, 0);
-    if (result == 1) {
-      printf("printer %lu: finished\n", printer);
-      return true;
-    }
-    if (result == -1) {
-      printf("printer %lu: the job failed\n", printer);
-      ShowPrintError(api, printer);
-      return false;
-    }
+    if (result == 1 || result == -1)
+      return result;
+    if (GetTickCount() - start >= limitMs)
+      return 2;
     if (result == 0 && remaining != shown) {
-      printf("printer %lu: %ld label%s still to print\n", printer, remaining,
-             remaining == 1 ? "" : "s");
-      fflush(stdout);
       shown = remaining;
+      progress(printer, remaining, GetTickCount() - start);
+      fflush(stdout);
     }
-    Sleep(100);
+    Sleep(50);
   }
+}
+
+bool WaitForJob(const DriverApi& api, DWORD printer) {
+  const LONG result = FollowJob(api, printer, INFINITE, [](DWORD p, LONG remaining, DWORD) {
+    printf("printer %lu: %ld label%s still to print\n", p, remaining, remaining == 1 ? "" : "s");
+  });
+  if (result == 1) {
+    printf("printer %lu: finished\n", printer);
+    return true;
+  }
+  printf("printer %lu: the job failed\n", printer);
+  ShowPrintError(api, printer);
+  return false;
 }

@@ -30,7 +30,13 @@ bool ParsePrinterArg(const char* text, DWORD* number);
 // "error CODE: MESSAGE" (or "no error"); returns the code.
 DWORD ShowPrintError(const DriverApi& api, DWORD printer);
 
-// Polls KtPrIsPrintFinished until the job ends, printing the labels still to
-// print as they count down. True when it finished, false on an error (shown).
+// Polls KtPrIsPrintFinished every 50 ms until the job ends or `limitMs`
+// passes, calling `progress` whenever the labels still to print change.
+// 1 finished, -1 the driver reported a failure, 2 not finished at the limit.
 // The driver's own reply time-out ends a poll on a silent printer.
+LONG FollowJob(const DriverApi& api, DWORD printer, DWORD limitMs,
+               void (*progress)(DWORD printer, LONG remaining, DWORD elapsedMs));
+
+// FollowJob without a limit, printing the labels still to print as they
+// count down. True when it finished, false on an error (shown).
 bool WaitForJob(const DriverApi& api, DWORD printer);

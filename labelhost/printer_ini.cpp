@@ -18,8 +18,8 @@ const char* stop_bits(const SerialSettings& s) {
 
 PrinterIni ReadPrinterIni(DWORD printer) {
   const char* ini = HostIniPath();
-  PrinterIni p{
-      ini != nullptr ? ini : "", {3, 9600, 8, 0, 0}, false, static_cast<UINT>(kDefaultMaxWidthMm)};
+  PrinterIni p{ini != nullptr ? ini : "", kDefaultSerialSettings, false,
+               static_cast<UINT>(kDefaultMaxWidthMm)};
   char key[16];
   char text[512] = "";
   snprintf(key, sizeof key, kIniSerialKeyFormat, static_cast<int>(printer - 1));

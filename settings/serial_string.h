@@ -18,6 +18,10 @@ struct SerialSettings {
   uint8_t parity;      // 0 none, 1 odd, 2 even
 };
 
+// What a printer uses when the INI file has no string it can read: COM3,
+// 9600 baud, 8 data bits, one stop bit, no parity.
+inline constexpr SerialSettings kDefaultSerialSettings = {3, 9600, 8, 0, 0};
+
 // Highest port number the one-character port field can hold ('0' + 207 is 0xFF).
 inline constexpr int32_t kMaxStoredComPort = 207;
 

@@ -15,6 +15,15 @@ namespace {
 void format_key(char* key, size_t size, const char* format, uint8_t slot) {
   snprintf(key, size, format, static_cast<int>(slot));
 }
+
+// The port and the five line members the serial string carries.
+void apply_serial(PrinterSlot& s, const SerialSettings& serial) {
+  s.nComPort = static_cast<DWORD>(serial.nComPort);
+  s.dcb.BaudRate = serial.dwBaudRate;
+  s.dcb.ByteSize = serial.byteSize;
+  s.dcb.StopBits = serial.stopBits;
+  s.dcb.Parity = serial.parity;
+}
 } // namespace
 
 const char* HostIniPath() {
@@ -26,11 +35,7 @@ void SetDefaultPrinterSettings(uint8_t slot) {
   if (slot >= kSlotCount)
     return;
   PrinterSlot& s = g_slots[slot];
-  s.nComPort = 3;
-  s.dcb.BaudRate = 9600;
-  s.dcb.ByteSize = 8;
-  s.dcb.StopBits = ONESTOPBIT;
-  s.dcb.Parity = NOPARITY;
+  apply_serial(s, kDefaultSerialSettings);
   s.dcb.XonLim = 256;
   s.dcb.XoffLim = 256;
   s.dcb.EofChar = 0x1A;
@@ -62,13 +67,8 @@ int LoadPrinterSettings(uint8_t slot) {
   format_key(key, sizeof(key), kIniSerialKeyFormat, slot);
   DWORD length = GetPrivateProfileStringA(kIniDriverSection, key, "", text, sizeof(text), ini);
   SerialSettings serial;
-  if (ParseSerialString(text, strnlen(text, length), &serial)) {
-    s.nComPort = static_cast<DWORD>(serial.nComPort);
-    s.dcb.BaudRate = serial.dwBaudRate;
-    s.dcb.ByteSize = serial.byteSize;
-    s.dcb.StopBits = serial.stopBits;
-    s.dcb.Parity = serial.parity;
-  }
+  if (ParseSerialString(text, strnlen(text, length), &serial))
+    apply_serial(s, serial);
 
   format_key(key, sizeof(key), kIniMaxWidthKeyFormat, slot);
   s.nMaxWidth = GetPrivateProfileIntA(kIniDriverSection, key, kDefaultMaxWidthMm, ini);
