@@ -8,7 +8,8 @@
 //
 // Output lines start with a keyword, for people and for grep:
 //   check:    what is checked
-//   driver:   the driver file and its version
+//   driver:   the driver file
+//   version:  its version resource
 //   ini:      the INI file and the printer's settings in it
 //   position: the print position file's record for the check's label format
 //   step:     one step, its result, when it ended and how long it took
@@ -148,12 +149,6 @@ std::string model_name(const DriverApi& api, WORD typeCode) {
   return "an unknown model";
 }
 
-void show_driver(const DriverApi& api) {
-  char path[MAX_PATH] = "";
-  GetModuleFileNameA(api.hModule, path, sizeof path);
-  printf("driver: %s, version %s\n", path, DriverVersion(api.hModule).c_str());
-}
-
 // The print position file's record for the check's label format, looked up
 // the way the driver looks it up.
 void show_position(const CheckOptions& o) {
@@ -183,7 +178,7 @@ int run(const DriverApi& api, const CheckOptions& o) {
   const std::string model = model_name(api, typeCode);
   printf("check: printer %lu as %s (type %u), test label %d x %d mm\n", o.printer, model.c_str(),
          typeCode, o.widthMm, o.heightMm);
-  show_driver(api);
+  ShowDriverFile(api);
   const PrinterIni ini = ReadPrinterIni(o.printer);
   printf("ini: %s\n", ini.iniPath.empty() ? "(the host library names none)" : ini.iniPath.c_str());
   printf("ini: printer %lu: %s, maximum print width %u mm%s\n", o.printer,

@@ -35,9 +35,9 @@ void print_print_data(const DriverApi& api, WORD typeCode) {
          data.wHostValue12, data.wHostValue14, data.bHostValue16, data.bPrinterNo,
          data.wHostValue18);
 }
-} // namespace
 
-std::string DriverVersion(HMODULE driver) {
+// "VELDRIN 1.0.0 (description, file 1.0.0.0)" from the file's version resource.
+std::string driver_version(HMODULE driver) {
   char file[MAX_PATH] = "";
   GetModuleFileNameA(driver, file, sizeof file);
   std::string info(GetFileVersionInfoSizeA(file, nullptr), '\0');
@@ -46,6 +46,14 @@ std::string DriverVersion(HMODULE driver) {
   return version_value(info, "ProductName") + " " + version_value(info, "ProductVersion") + " (" +
          version_value(info, "FileDescription") + ", file " + version_value(info, "FileVersion") +
          ")";
+}
+} // namespace
+
+void ShowDriverFile(const DriverApi& api) {
+  char file[MAX_PATH] = "";
+  GetModuleFileNameA(api.hModule, file, sizeof file);
+  printf("driver: %s\n", file);
+  printf("version: %s\n", driver_version(api.hModule).c_str());
 }
 
 int CmdInfo(const DriverApi& api, int argc, char**) {
@@ -56,10 +64,7 @@ int CmdInfo(const DriverApi& api, int argc, char**) {
       !RequireExport(reinterpret_cast<const void*>(api.GetPrintData), "KtPrGetPrintData"))
     return 1;
 
-  char file[MAX_PATH] = "";
-  GetModuleFileNameA(api.hModule, file, sizeof file);
-  printf("driver: %s\n", file);
-  printf("version: %s\n", DriverVersion(api.hModule).c_str());
+  ShowDriverFile(api);
   DriverSpec driver{};
   driver.dwSize = sizeof(driver);
   DWORD sizeNeeded = api.GetDriverSpec(nullptr);

@@ -19,8 +19,9 @@ int CmdSetup(const DriverApi& api, int argc, char** argv);
 int CmdCondDlg(const DriverApi& api, int argc, char** argv);
 int CmdCheck(const DriverApi& api, int argc, char** argv);
 
-// The driver file's version resource: "VELDRIN 1.0.0 (description, file 1.0.0.0)".
-std::string DriverVersion(HMODULE driver);
+// Prints the driver file's path ("driver: ...") and its version resource
+// ("version: VELDRIN 1.0.0 (description, file 1.0.0.0)").
+void ShowDriverFile(const DriverApi& api);
 
 // Parses a printer number argument (1..8, but any number is passed on, as a
 // host might); false on a non-number.

@@ -5,7 +5,9 @@
 
 #include <cstdio>
 
-HBITMAP MakeLabelDib(int width, int height, void** bits) {
+namespace {
+// A top-down 24-bit DIB section; *bits receives its pixels.
+HBITMAP make_dib(int width, int height, void** bits) {
   BITMAPINFO bi{};
   bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
   bi.bmiHeader.biWidth = width;
@@ -15,8 +17,6 @@ HBITMAP MakeLabelDib(int width, int height, void** bits) {
   bi.bmiHeader.biCompression = BI_RGB;
   return CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, bits, nullptr, 0);
 }
-
-namespace {
 
 HBITMAP load_with_wic(const char* path) {
   wchar_t wide[MAX_PATH];
@@ -39,7 +39,7 @@ HBITMAP load_with_wic(const char* path) {
                                    nullptr, 0.0, WICBitmapPaletteTypeCustom)) ||
       FAILED(converter->GetSize(&width, &height)) || width == 0 || height == 0) {
     fprintf(stderr, "labelhost: cannot decode %s\n", path);
-  } else if ((result = MakeLabelDib(static_cast<int>(width), static_cast<int>(height), &bits)) !=
+  } else if ((result = make_dib(static_cast<int>(width), static_cast<int>(height), &bits)) !=
              nullptr) {
     const UINT stride = (width * 3 + 3) & ~3u;
     if (FAILED(converter->CopyPixels(nullptr, stride, stride * height, static_cast<BYTE*>(bits)))) {
@@ -71,7 +71,7 @@ HBITMAP LoadLabelImage(const char* path) {
 bool BeginLabel(int width, int height, int textHeight, LabelCanvas* c) {
   void* bits = nullptr;
   *c = LabelCanvas{};
-  c->bitmap = MakeLabelDib(width, height, &bits);
+  c->bitmap = make_dib(width, height, &bits);
   if (c->bitmap == nullptr)
     return false;
   c->dc = CreateCompatibleDC(nullptr);

@@ -13,10 +13,6 @@ HBITMAP LoadLabelImage(const char* path);
 // lines and the counter. widthDots x heightDots pixels, 24 bits per pixel.
 HBITMAP DrawLabel(int widthDots, int heightDots, int number, int count);
 
-// A top-down 24-bit DIB section of width x height pixels, all black (zero);
-// *bits receives its pixels. Null on failure.
-HBITMAP MakeLabelDib(int width, int height, void** bits);
-
 // Writes a DIB section made here as a BMP file, rows top first. False on failure.
 bool SaveLabelBitmap(HBITMAP bitmap, const char* path);
 

@@ -74,7 +74,7 @@ TEST_F(Wine, TheCheckTakesTheHostsStepsAndNamesWhatFailed) {
         << out;
     EXPECT_EQ(r.steps, lines_of(out, "step: ", ":"));
     EXPECT_EQ(r.result, lines_of(out, "result: ").substr(0, r.result.size()));
-    EXPECT_NE(std::string::npos, out.find(", version VELDRIN " VELDRIN_VERSION_TEXT));
+    EXPECT_NE(std::string::npos, out.find("\nversion: VELDRIN " VELDRIN_VERSION_TEXT));
     char settings[120];
     snprintf(settings, sizeof settings,
              "printer %lu: COM%d, 57600 baud, 8 data bits, 1 stop bit, parity none, maximum print "
