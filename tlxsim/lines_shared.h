@@ -8,11 +8,13 @@
 #include <stdint.h>
 
 #define TLX_LINES_MAGIC 0x4C584C54u /* "TLXL" */
-#define TLX_LINES_VERSION 1u
+#define TLX_LINES_VERSION 2u
 #define TLX_LINES_DIR_ENV "TLXSIM_LINES_DIR"
 #define TLX_LINES_DEFAULT_DIR "/dev/shm/tlxsim-lines" /* when /dev/shm is a folder */
 #define TLX_LINES_FALLBACK_DIR "/tmp/tlxsim-lines"    /* otherwise */
 #define TLX_LINES_FILE_PREFIX "pts-" /* file name = prefix + pseudo-terminal number */
+#define TLX_LINES_RATE_FAST 0u           /* drain_bps: bytes taken off as fast as they come */
+#define TLX_LINES_RATE_HOST 0xFFFFFFFFu  /* drain_bps: at the speed the host set (`baud`) */
 
 /* Line bits of in_lines and out_lines are the TIOCM_* values of <sys/ioctl.h>. */
 
@@ -35,7 +37,8 @@ struct tlx_lines {
   uint32_t err_overrun;  /* overruns reported through TIOCGICOUNT */
   uint32_t err_break;    /* breaks reported through TIOCGICOUNT */
   int32_t holder_pid;    /* process that opened the slave last: no other open while it holds it */
-  uint32_t reserved[14]; /* zero; keeps the record at 128 bytes */
+  uint32_t drain_bps;    /* the simulator's drain rate: TLX_LINES_RATE_FAST, _HOST or bits/s */
+  uint32_t reserved[13]; /* zero; keeps the record at 128 bytes */
 };
 
 #endif

@@ -391,6 +391,7 @@ public:
     if ((verb == "rate" || verb == "baud") && argc == 1) {
       if (!parse_rate(w[1], &rate_))
         return "err rate takes fast, line or bits per second";
+      publish_rate();
       return "ok " + rate_text(rate_);
     }
     if (verb == "pace" && argc == 1 && parse_number(w[1], 0, 3600000, &n)) {
@@ -550,6 +551,7 @@ private:
     lines_->sim_pid = getpid();
     lines_->pts = pts_number_;
     publish_in_lines();
+    publish_rate();
     store(lines_->alive, 1u);
     store(lines_->magic, TLX_LINES_MAGIC);
     drained_mark_ = 0;
@@ -559,6 +561,13 @@ private:
   void publish_in_lines() {
     if (lines_)
       store(lines_->in_lines, uint32_t((dsr_ ? TIOCM_DSR : 0) | (cts_ ? TIOCM_CTS : 0)));
+  }
+
+  void publish_rate() {
+    if (lines_)
+      store(lines_->drain_bps, rate_.mode == LineRate::Fast    ? TLX_LINES_RATE_FAST
+                               : rate_.mode == LineRate::Line ? TLX_LINES_RATE_HOST
+                                                              : rate_.baud);
   }
 
   void poll_lines() {

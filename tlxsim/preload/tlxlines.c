@@ -22,6 +22,7 @@
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/sysmacros.h>
+#include <time.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -411,6 +412,31 @@ EXPORT int tcgetattr(int fd, struct termios* t) {
   return result;
 }
 
+/* Whether the simulator takes the line's bytes off as fast as they come. */
+static int drains_at_once(const struct tlx_lines* r) {
+  uint32_t rate = __atomic_load_n(&r->drain_bps, __ATOMIC_ACQUIRE);
+  return rate == TLX_LINES_RATE_FAST ||
+         (rate == TLX_LINES_RATE_HOST && __atomic_load_n(&r->baud, __ATOMIC_ACQUIRE) == 0);
+}
+
+/* On a line without a drain rate, waits until the simulator has taken every byte written, so
+ * that the transmitter is empty when the write returns, as on a line of infinite speed. Wine 8
+ * has a race there otherwise: a WaitCommEvent that does not find the transmitter empty at once
+ * starts a thread that polls it every millisecond, sets the event and writes the result into the
+ * caller's OVERLAPPED; the caller then writes "pending" over that result. When the caller is
+ * slower than a millisecond (emulated, or on a busy machine), the event is set and the operation
+ * stays pending for ever. A simulator busy elsewhere may take a while to drain: the wait is
+ * bounded by 2 s and ends when the line goes. */
+static void wait_until_drained(const struct tlx_lines* r) {
+  const struct timespec pause = {0, 100000}; /* 0.1 ms */
+  for (int i = 0; i < 20000 && backlog(r) && __atomic_load_n(&r->alive, __ATOMIC_ACQUIRE) == 1;
+       ++i) {
+    if (i % 1000 == 999 && r->sim_pid > 0 && kill(r->sim_pid, 0) != 0 && errno == ESRCH)
+      return;
+    nanosleep(&pause, NULL);
+  }
+}
+
 /* Counts the bytes before they reach the line, so the simulator can never have drained more than
  * the count says, and takes back what the write did not accept. */
 EXPORT ssize_t write(int fd, const void* buf, size_t count) {
@@ -419,12 +445,13 @@ EXPORT ssize_t write(int fd, const void* buf, size_t count) {
   if (r)
     __atomic_fetch_add(&r->written, (uint32_t)count, __ATOMIC_ACQ_REL);
   ssize_t done = real ? real(fd, buf, count) : syscall(SYS_write, fd, buf, count);
-  if (r && (size_t)(done < 0 ? 0 : done) < count) {
-    int saved = errno;
+  int saved = errno;
+  if (r && (size_t)(done < 0 ? 0 : done) < count)
     __atomic_fetch_sub(&r->written, (uint32_t)(count - (size_t)(done < 0 ? 0 : done)),
                        __ATOMIC_ACQ_REL);
-    errno = saved;
-  }
+  if (r && done > 0 && drains_at_once(r))
+    wait_until_drained(r);
+  errno = saved;
   return done;
 }
 
