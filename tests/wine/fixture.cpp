@@ -55,11 +55,12 @@ DriverApi g_api;
 TlxSim* g_sim = nullptr;
 } // namespace
 
-// A crash ends the program at once, reported, rather than in Wine's debugger.
+// A crash ends the program at once with the exception code as its exit
+// status, reported, rather than in Wine's debugger.
 LONG WINAPI report_crash(EXCEPTION_POINTERS* e) {
   fprintf(stderr, "crash: exception %08lx at %p\n", e->ExceptionRecord->ExceptionCode,
           e->ExceptionRecord->ExceptionAddress);
-  ExitProcess(3);
+  ExitProcess(e->ExceptionRecord->ExceptionCode);
 }
 
 void Wine::SetUpTestSuite() {
