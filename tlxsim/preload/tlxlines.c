@@ -216,6 +216,51 @@ static struct tlx_lines* record_for_fd(int fd) {
   return r;
 }
 
+/* Which thread of this process wrote to a simulated port last, and how many writes it made. */
+struct last_write {
+  uint32_t pts; /* the port's pseudo-terminal */
+  pid_t tid;    /* the thread; 0: none yet */
+  uint32_t seq; /* bumped by every write */
+};
+static struct last_write last_writes[SLOTS];
+
+/* A thread asking about a port it did not write to: the port and the write it waited after. */
+static __thread uint32_t watch_pts, watch_seq;
+static __thread int watched;
+
+#define WATCHER_DELAY_NS 50000000 /* 50 ms */
+
+static void note_write(const struct tlx_lines* r) {
+  struct last_write* w = &last_writes[r->pts % SLOTS];
+  w->pts = r->pts;
+  __atomic_store_n(&w->tid, (pid_t)syscall(SYS_gettid), __ATOMIC_RELEASE);
+  __atomic_fetch_add(&w->seq, 1, __ATOMIC_ACQ_REL);
+}
+
+/* Wine 8's WaitCommEvent asks the server for the writes still pending only when a record it has
+ * not yet filled in says it waits for the transmitter, so whether that wait finds the
+ * transmitter empty at once depends on what malloc returned. When it does not, it hands the wait
+ * to a new thread, which polls every millisecond and on success writes the result into the
+ * caller's OVERLAPPED and sets its event; the caller, meanwhile, writes "pending" over that
+ * result. When the caller is slower than the thread (emulated, or on a busy machine), the
+ * operation stays pending with its event set, and the driver's send fails. So a thread that asks
+ * about a port it did not write to is held back 50 ms, once after each write, before its first
+ * answer: by then the caller has long written its "pending". */
+static void hold_back_watcher(const struct tlx_lines* r) {
+  const struct last_write* w = &last_writes[r->pts % SLOTS];
+  const pid_t writer = __atomic_load_n(&w->tid, __ATOMIC_ACQUIRE);
+  if (writer == 0 || w->pts != r->pts || writer == (pid_t)syscall(SYS_gettid))
+    return;
+  const uint32_t seq = __atomic_load_n(&w->seq, __ATOMIC_ACQUIRE);
+  if (watched && watch_pts == r->pts && watch_seq == seq)
+    return;
+  watched = 1;
+  watch_pts = r->pts;
+  watch_seq = seq;
+  const struct timespec delay = {0, WATCHER_DELAY_NS};
+  nanosleep(&delay, NULL);
+}
+
 static uint32_t backlog(const struct tlx_lines* r) {
   int32_t pending = (int32_t)(__atomic_load_n(&r->written, __ATOMIC_ACQUIRE) -
                               __atomic_load_n(&r->drained, __ATOMIC_ACQUIRE));
@@ -289,6 +334,7 @@ static int serve_ioctl(int fd, unsigned long req, void* arg, int* result) {
     set_out_lines(r, req, *(const int*)arg);
     break;
   case TIOCSERGETLSR:
+    hold_back_watcher(r);
     *(int*)arg = backlog(r) ? 0 : TIOCSER_TEMT;
     break;
   case TIOCOUTQ:
@@ -420,13 +466,10 @@ static int drains_at_once(const struct tlx_lines* r) {
 }
 
 /* On a line without a drain rate, waits until the simulator has taken every byte written, so
- * that the transmitter is empty when the write returns, as on a line of infinite speed. Wine 8
- * has a race there otherwise: a WaitCommEvent that does not find the transmitter empty at once
- * starts a thread that polls it every millisecond, sets the event and writes the result into the
- * caller's OVERLAPPED; the caller then writes "pending" over that result. When the caller is
- * slower than a millisecond (emulated, or on a busy machine), the event is set and the operation
- * stays pending for ever. A simulator busy elsewhere may take a while to drain: the wait is
- * bounded by 2 s and ends when the line goes. */
+ * that the transmitter is empty when the write returns, as on a line of infinite speed, and the
+ * WaitCommEvent that follows finds it empty at once instead of handing the wait to a thread of
+ * Wine's (see hold_back_watcher). A simulator busy elsewhere may take a while to drain: the
+ * wait is bounded by 2 s and ends when the line goes. */
 static void wait_until_drained(const struct tlx_lines* r) {
   const struct timespec pause = {0, 100000}; /* 0.1 ms */
   for (int i = 0; i < 20000 && backlog(r) && __atomic_load_n(&r->alive, __ATOMIC_ACQUIRE) == 1;
@@ -449,8 +492,11 @@ EXPORT ssize_t write(int fd, const void* buf, size_t count) {
   if (r && (size_t)(done < 0 ? 0 : done) < count)
     __atomic_fetch_sub(&r->written, (uint32_t)(count - (size_t)(done < 0 ? 0 : done)),
                        __ATOMIC_ACQ_REL);
-  if (r && done > 0 && drains_at_once(r))
-    wait_until_drained(r);
+  if (r && done > 0) {
+    if (drains_at_once(r))
+      wait_until_drained(r);
+    note_write(r);
+  }
   errno = saved;
   return done;
 }
