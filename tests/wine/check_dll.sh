@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# What the host sees of VELDRIN.dll's file: the 18 exports under their plain
-# names at ordinals 1..18 in alphabetical order (KtPrRePrintOneLabel at the
-# same address as KtPrStartPrint), and imports from Windows' own DLLs and the
-# host library only, every one of them in Windows XP SP3 (xp-imports.txt); no
-# time stamp and no build folder in it. The bring-up kit's programs, given
-# after it, must load on the same PCs: their imports are checked too.
+# What the host sees of the VELDRIN.dll that the release archive ships: the 18
+# exports under their plain names at ordinals 1..18 in alphabetical order
+# (KtPrRePrintOneLabel at the same address as KtPrStartPrint), and imports from
+# Windows' own DLLs and the host library only, every one of them in Windows XP
+# SP3 (xp-imports.txt); no time stamp and no build folder in it; stripped,
+# with a .gnu_debuglink that names its debug file and that file's checksum.
+# The bring-up kit's programs, given after it, must load on the same PCs and
+# ship stripped: their imports and sections are checked too.
 set -euo pipefail
 dll=${1:?usage: check_dll.sh VELDRIN.dll [KIT-PROGRAM...]}
 dump=$(i686-w64-mingw32-objdump -p "$dll")
@@ -48,10 +50,26 @@ xp_only() {
 }
 for file in "$@"; do xp_only "$file"; done
 grep -q 'DLL Name: ZoVav.dll' <<<"$dump" || { echo "ZoVav.dll is not imported"; fail=1; }
+# Shipped stripped: no debug sections in any of them.
+for file in "$@"; do
+  ! i686-w64-mingw32-objdump -h "$file" | grep -q ' \.debug_' ||
+    { echo "$(basename "$file"): debug sections in a released file"; fail=1; }
+done
+# The debug link: the debug file's name and its CRC-32 (gzip's trailer holds
+# the CRC-32 of the data, little-endian, as .gnu_debuglink ends with it).
+debug=${1%.dll}.dll.debug
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+i686-w64-mingw32-objcopy --dump-section .gnu_debuglink="$scratch/link" "$1" "$scratch/copy" 2>/dev/null || true
+link=$(od -An -tx1 -v "$scratch/link" 2>/dev/null | tr -d ' \n')
+name=$(printf '%s' "$(basename "$debug")" | od -An -tx1 | tr -d ' \n')
+crc=$(gzip -c "$debug" | tail -c 8 | head -c 4 | od -An -tx1 | tr -d ' \n')
+[[ $link == "$name"00* && $link == *"$crc" ]] ||
+  { echo "the debug link does not name $(basename "$debug") with its checksum"; fail=1; }
 # Reproducible: no time stamp, and the folder it was built in does not show.
 pe=$(od -An -tu4 -j60 -N4 "$1")
 [[ $(od -An -tu4 -j$((pe + 8)) -N4 "$1") -eq 0 ]] || { echo "a time stamp in the PE header"; fail=1; }
 ! grep -qF "$(cd "$(dirname "$0")/../.." && pwd)" "$1" || { echo "the source folder shows"; fail=1; }
 
-[[ $fail -eq 0 ]] && echo "VELDRIN.dll: 18 exports at ordinals 1..18; every import of $* in Windows XP SP3"
+[[ $fail -eq 0 ]] && echo "VELDRIN.dll: 18 exports at ordinals 1..18, stripped, linked to its debug file; every import of $* in Windows XP SP3"
 exit $fail
