@@ -50,22 +50,31 @@ struct State {
   bool keepLog = true;
   std::vector<Call> log;
   std::set<uintptr_t> live[kKinds];
+  std::set<uintptr_t> released[kKinds]; // released and not made again since
+  int twiceReleased = 0;
   std::map<uintptr_t, int> locks; // lock count of each block made
 };
 State g;
 
 void tally(const Call& c) {
   for (const Rule& r : kRules) {
+    if (r.fn != c.fn)
+      continue;
     const bool counts = r.when == kAlways || (r.when == kNonZero && c.result != 0) ||
                         (r.when == kZero && c.result == 0) ||
                         (r.when == kValidHandle && c.result != AsInt(INVALID_HANDLE_VALUE));
-    if (r.fn != c.fn || !counts)
-      continue;
     const uintptr_t h = r.handleArg < 0 ? c.result : c.arg[r.handleArg];
-    if (r.makes)
+    // A second release is counted whether or not the call failed, as it will.
+    if (!r.makes && h != 0)
+      g.twiceReleased += !g.released[r.kind].insert(h).second;
+    if (!counts)
+      continue;
+    if (r.makes) {
       g.live[r.kind].insert(h);
-    else if (g.live[r.kind].erase(h) && r.kind == kBlocks)
+      g.released[r.kind].erase(h);
+    } else if (g.live[r.kind].erase(h) && r.kind == kBlocks) {
       g.locks.erase(h);
+    }
   }
   if ((c.fn == kGlobalLock && c.result != 0) || c.fn == kGlobalUnlock)
     if (g.live[kBlocks].count(c.arg[0]))
@@ -129,6 +138,7 @@ void StartCalls(bool keepLog) {
   for (std::set<uintptr_t>& live : g.live)
     live.clear();
   g.locks.clear();
+  g.twiceReleased = 0;
   g.keepLog = keepLog;
   g.on = true;
 }
@@ -164,8 +174,8 @@ Leftovers Left() {
   for (const auto& [block, n] : g.locks)
     locked += n > 0;
   auto n = [](Kind k) { return static_cast<int>(g.live[k].size()); };
-  return {n(kBitmaps), n(kMemoryDcs), n(kScreenDcs), n(kBlocks),
-          locked,      n(kHandles),   n(kTmpBuffers)};
+  return {n(kBitmaps), n(kMemoryDcs), n(kScreenDcs),  n(kBlocks),
+          locked,      n(kHandles),   n(kTmpBuffers), g.twiceReleased};
 }
 
 void RestoreCalls() {

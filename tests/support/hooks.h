@@ -32,6 +32,9 @@
   X(kernel32, WaitCommEvent)                                                                       \
   X(kernel32, WriteFile)                                                                           \
   X(kernel32, ReadFile)                                                                            \
+  X(kernel32, WaitForSingleObject)                                                                 \
+  X(kernel32, CancelIo)                                                                            \
+  X(kernel32, GetTickCount)                                                                        \
   X(kernel32, EscapeCommFunction)                                                                  \
   X(kernel32, Sleep)                                                                               \
   X(kernel32, GlobalAlloc)                                                                         \
@@ -47,6 +50,7 @@
   X(gdi32, GetBitmapBits)                                                                          \
   X(user32, GetDC)                                                                                 \
   X(user32, ReleaseDC)                                                                             \
+  X(user32, MessageBeep)                                                                           \
   X(user32, MessageBoxA)                                                                           \
   X(user32, EnableWindow)                                                                          \
   X(user32, ShowWindow)                                                                            \
@@ -82,15 +86,17 @@ std::vector<Call> Calls();                     // the log so far
 std::vector<Call> Calls(Hooked fn);            // the calls of one function
 std::vector<uintptr_t> Args(Hooked fn, int i); // argument i of each call of fn
 
-// What the calls since StartCalls made and have not released.
+// What the calls since StartCalls made and have not released, and what they
+// released a second time.
 struct Leftovers {
-  int bitmaps;      // CreateBitmap without DeleteObject
-  int memoryDcs;    // CreateCompatibleDC without DeleteDC
-  int screenDcs;    // GetDC without ReleaseDC
-  int blocks;       // GlobalAlloc without GlobalFree
-  int lockedBlocks; // blocks locked more often than unlocked
-  int handles;      // CreateFileA and CreateEventA without CloseHandle
-  int tmpBuffers;   // GetTmpBufFnPV without FreeTmpBufFnV
+  int bitmaps;           // CreateBitmap without DeleteObject
+  int memoryDcs;         // CreateCompatibleDC without DeleteDC
+  int screenDcs;         // GetDC without ReleaseDC
+  int blocks;            // GlobalAlloc without GlobalFree
+  int lockedBlocks;      // blocks locked more often than unlocked
+  int handles;           // CreateFileA and CreateEventA without CloseHandle
+  int tmpBuffers;        // GetTmpBufFnPV without FreeTmpBufFnV
+  int twiceReleased = 0; // a handle, object, block or buffer released again
   bool operator==(const Leftovers&) const = default;
 };
 Leftovers Left();

@@ -12,11 +12,13 @@ namespace veldrin_test {
 
 class TlxSim;
 
-// A picture of width x height dots, row by row, 1 = black.
+// A picture of width x height dots, row by row, 1 = black; dots marked in
+// `either` (when it is not empty) may print either way.
 struct Picture {
   int width = 0;
   int height = 0;
   std::vector<uint8_t> black;
+  std::vector<uint8_t> either;
   bool is_black(int x, int y) const {
     return x >= 0 && y >= 0 && x < width && y < height && black[size_t(y) * width + x];
   }
@@ -26,9 +28,16 @@ struct Picture {
 // of `counter` near its top left (so two counters differ in a small area).
 Picture MakeLabel(int width, int height, uint32_t seed, int counter);
 
-// The picture as a top-down DIB section of 1, 8, 24 or 32 bits per pixel;
-// the caller deletes it.
-HBITMAP LabelBitmap(const Picture& label, int bitsPerPixel = 24);
+// The picture as a top-down DIB section of 1, 8, 16, 24 or 32 bits per pixel,
+// its black and white dots in the given grey levels; the caller deletes it.
+HBITMAP LabelBitmap(const Picture& label, int bitsPerPixel = 24, BYTE black = 0, BYTE white = 255);
+// A bitmap in the screen's own format (CreateCompatibleBitmap) with the
+// picture of `dib`, which it deletes.
+HBITMAP ScreenBitmap(HBITMAP dib);
+// Anti-aliased black text on white in a 24-bit DIB section of width x height,
+// and in *picture what it should print: dark dots black, light ones white,
+// the greys between either way.
+HBITMAP TextBitmap(int width, int height, Picture* picture);
 
 // A PNG (or any image WIC reads) as a picture: darker than mid-grey is black.
 bool ReadPicture(const std::string& path, Picture* picture);

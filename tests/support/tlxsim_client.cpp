@@ -109,7 +109,7 @@ void TlxSim::stop() {
 
 bool TlxSim::send_line(const std::string& line) {
   const std::string text = line + "\n";
-  return send(SOCKET(sock_), text.data(), int(text.size()), 0) == int(text.size());
+  return ::send(SOCKET(sock_), text.data(), int(text.size()), 0) == int(text.size());
 }
 
 bool TlxSim::read_line(std::string* line) {
@@ -141,6 +141,18 @@ std::string TlxSim::command(const std::string& line, int com) {
 long long TlxSim::number(const std::string& query, int com) {
   const std::string r = command(query, com);
   return r.rfind("ok ", 0) == 0 ? atoll(r.c_str() + 3) : -1;
+}
+
+bool TlxSim::send(const std::string& bytes, int com) {
+  std::string hex;
+  char two[4];
+  for (char c : bytes)
+    hex += (snprintf(two, sizeof two, " %02X",
+                     c == '^'   ? 0x1B
+                     : c == '|' ? 0x0D
+                                : uint8_t(c)),
+            two);
+  return ok("send" + hex, com);
 }
 
 std::string TlxSim::label_path(int n, int com) const {

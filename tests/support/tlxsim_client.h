@@ -41,7 +41,9 @@ public:
   // One control command for the printer on COM `com`; the reply line.
   std::string command(const std::string& line, int com);
   bool ok(const std::string& line, int com) { return command(line, com).rfind("ok", 0) == 0; }
-  long long number(const std::string& query, int com);   // "labels", "received", ...; -1
+  long long number(const std::string& query, int com); // "labels", "received", ...; -1
+  // The printer sends these bytes to the host now ('^' for ESC, '|' for CR).
+  bool send(const std::string& bytes, int com);
 
   // The printer's label `n` (from 1) as a PNG path, and every byte it received
   // since the last "reset".

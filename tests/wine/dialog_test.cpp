@@ -35,15 +35,19 @@ std::string shown(HWND dlg) {
 }
 
 // KtPrPrinterSetup for a printer with `user` acting in the dialog. Message
-// boxes are noted ("text|title|type", owner) and answered at once.
+// boxes are noted ("text|title|type", owner) and answered at once; each must
+// follow the error beep.
 struct UserAtTheDialog {
   HWND parent = CreateWindowA("STATIC", "host", WS_OVERLAPPEDWINDOW, 0, 0, 600, 500, nullptr,
                               nullptr, nullptr, nullptr);
   std::vector<std::string> boxes;
   HWND owner = nullptr;
   ~UserAtTheDialog() { DestroyWindow(parent); }
-  DWORD run(HostJob& job, std::function<void(HWND)> user, DWORD printer = 1) {
+  DWORD run(HostJob& job, DWORD printer, std::function<void(HWND)> user) {
     Replace<kMessageBoxA>([this](HWND o, LPCSTR text, LPCSTR title, UINT type) {
+      const std::vector<Call> beeps = Calls(kMessageBeep);
+      EXPECT_EQ(boxes.size() + 1, beeps.size()) << "the beep first";
+      EXPECT_EQ(uintptr_t(MB_ICONHAND), beeps.empty() ? 0 : beeps.back().arg[0]);
       boxes.push_back(std::string(text) + "|" + title + "|" + std::to_string(type));
       owner = o;
       return IDOK;
@@ -56,12 +60,12 @@ struct UserAtTheDialog {
   }
 };
 
-// Control request 17 for printer 1: format "Label A" and a product.
-void take_format(const char* product) {
+// Control request 17 naming a printer: format "Label A" and a product.
+void take_format(const char* product, DWORD printer) {
   LabelFormatParams params{};
   strcpy(params.szFormat, "Label A");
   strcpy(params.szProduct, product);
-  Wine::api().IoControl(1, 17, &params, nullptr);
+  Wine::api().IoControl(printer, 17, &params, nullptr);
 }
 
 // The position file: printer 1's "Label A" of "Soap" (and then more records).
@@ -82,7 +86,7 @@ std::string ini_key(const std::string& ini, const std::string& key) {
 const std::string kTitleAndType = "|Error or alert message|" + std::to_string(MB_ICONEXCLAMATION);
 } // namespace
 
-TEST_F(Wine, TheSettingsDialogShowsAndStoresThePrintersSettings) {
+TEST_F(Dialog, TheSettingsDialogShowsAndStoresThePrintersSettings) {
   const std::string range = "Parameter \"%s\" is out of range.Please input the numerical value "
                             "from %d to %d.";
   auto out_of_range = [&](const char* name, int low, int high) {
@@ -94,102 +98,162 @@ TEST_F(Wine, TheSettingsDialogShowsAndStoresThePrintersSettings) {
   const std::string noFormat = kMessages.at(60807) + kTitleAndType;
   const std::string plain = "6201 6214 6221 6230 6240 port  off width 1 density 5 start 12";
   const std::string soap = "6201 6214 6221 6230 6240 port  off width 1 density 4 start 21";
-  // The user's steps: "d<text>" density, "s<text>" start position, "p<text>"
-  // port number, "c<id>" a click, "w<item>" a width, "e" note whether the
-  // port edit is enabled; then Setting, or with "C" Cancel. "X": the position
-  // file cannot be opened for writing.
   struct Row {
-    const char* steps;
-    std::string seen;    // the dialog as it opened, then each "e"; "": no dialog
-    std::string box;     // the message shown; "" none
-    const char* serial;  // VDnn afterwards
-    const char* width;   // VDMAXnn afterwards
-    const char* host;    // the host's start position and density afterwards
-    const char* records; // the position file afterwards: product, start, density...
-    const char* product = "";
+    const char* name;
+    std::string shown; // the dialog as it opened; "" no dialog
+    // What the user enters, then Setting (or Cancel): null leaves a field as shown.
+    const char* density = nullptr;
+    const char* start = nullptr;
+    const char* portNumber = nullptr;
+    std::vector<int> clicks = {}; // buttons, in order
+    int width = -1;               // the width item chosen; -1 as shown
+    bool cancel = false;
+    // What the user sees then and what is stored.
+    std::string box = "";                  // the message shown; "" none
+    const char* portEdit = "";             // the port edit after each click: "on", "off"
+    const char* serial = "1#57600#8#0#0#"; // VDnn afterwards
+    const char* maxWidth = "56";           // VDMAXnn afterwards
+    const char* host = "012 5";            // the host's start position and density afterwards
+    const char* records = "Soap 21 4"; // the position file afterwards: product, start, density...
+    const char* printed = "";          // the next label's conditions; "" not printed
+    int printedOn = 1;                 // the port the next label goes to
+    // Before.
     DWORD printer = 1;
-    const char* ini = "1#57600#8#0#0#"; // VDnn and VDMAXnn before
+    const char* slot = "00"; // of the keys VDnn and VDMAXnn
+    const char* iniSerial = "1#57600#8#0#0#";
     const char* iniWidth = "56";
-    WORD length = 100; // of the host's label; 0: no label format open
+    const char* product = ""; // request 17's product
+    DWORD productFor = 1;     // the printer request 17 named
+    WORD length = 100;        // of the host's label; 0: no label format open
+    bool fileLocked = false;  // the position file cannot be opened for writing
   } rows[] = {
-      {"c6210 e c6202 e C", "6210 6211 6220 6231 6242 port 12 on width 0 density 5 start 12 on off",
-       "", "<#04800#7#1#2#", "80", "012 5", "Soap 21 4", "", 1, "<#04800#7#1#2#", "80"},
-      {"C", "6205 6213 6221 6232 6240 port  off width 3 density 5 start 12", "", "5#38400#8#2#0#",
-       "112", "012 5", "Soap 21 4", "", 3, "5#38400#8#2#0#", "112"},
-      {"", "", noFormat, "1#57600#8#0#0#", "56", "012 5", "Soap 21 4", "", 1, "1#57600#8#0#0#",
-       "56", 0},
-      {"d3 s42 c6205 c6214 c6220 c6232 c6242 w2", plain, "", "5#57600#7#2#2#", "106", "042 3",
-       "Soap 21 4"},
-      {"c6210 p12", plain, "", "<#57600#8#0#0#", "56", "012 5", "Soap 21 4"},
-      {"d4 s7", soap, "", "1#57600#8#0#0#", "56", "012 5", "Soap 7 4", "Soap"},
-      {"d2 s9", plain, "", "1#57600#8#0#0#", "56", "012 5", "Soap 21 4 Other 9 2", "Other"},
-      {"d0", plain, density, "1#57600#8#0#0#", "56", "012 5", "Soap 21 4"},
-      {"d10", plain, density, "1#57600#8#0#0#", "56", "012 5", "Soap 21 4"},
-      {"d", plain, density, "1#57600#8#0#0#", "56", "012 5", "Soap 21 4"},
-      {"d9", plain, "", "1#57600#8#0#0#", "56", "012 9", "Soap 21 4"},
-      {"s1000", plain, out_of_range("Print start position", 0, 999), "1#57600#8#0#0#", "56",
-       "012 5", "Soap 21 4"},
-      {"c6210 p208", plain, out_of_range("COM port number", 1, 207), "1#57600#8#0#0#", "56",
-       "012 5", "Soap 21 4"},
-      {"d4 s7 c6203 X", soap, kMessages.at(60808).substr(0, 127) + kTitleAndType, "3#57600#8#0#0#",
-       "56", "012 5", "Soap 21 4", "Soap"},
+      {.name = "port 12, 4800 baud, width 80 show as COM, 9600, 53; the port edit follows",
+       .shown = "6210 6211 6220 6231 6242 port 12 on width 0 density 5 start 12",
+       .clicks = {6210, 6202},
+       .cancel = true,
+       .portEdit = "on off",
+       .serial = "<#04800#7#1#2#",
+       .maxWidth = "80",
+       .iniSerial = "<#04800#7#1#2#",
+       .iniWidth = "80"},
+      {.name = "printer 3's own keys",
+       .shown = "6205 6213 6221 6232 6240 port  off width 3 density 5 start 12",
+       .cancel = true,
+       .serial = "5#38400#8#2#0#",
+       .maxWidth = "112",
+       .printer = 3,
+       .slot = "02",
+       .iniSerial = "5#38400#8#2#0#",
+       .iniWidth = "112"},
+      {.name = "printer 9 is printer 1", .shown = plain, .cancel = true, .printer = 9},
+      {.name = "no label format: a message, no dialog", .shown = "", .box = noFormat, .length = 0},
+      {.name = "every field, and the host's record without a product",
+       .shown = plain,
+       .density = "3",
+       .start = "42",
+       .clicks = {6205, 6214, 6220, 6232, 6242},
+       .width = 2,
+       .serial = "5#57600#7#2#2#",
+       .maxWidth = "106",
+       .host = "042 3"},
+      {.name = "a port above 9",
+       .shown = plain,
+       .portNumber = "12",
+       .clicks = {6210},
+       .serial = "<#57600#8#0#0#"},
+      {.name = "with a product, the position file",
+       .shown = soap,
+       .density = "4",
+       .start = "7",
+       .records = "Soap 7 4",
+       .printed = "^K007|^A41",
+       .product = "Soap"},
+      {.name = "a product named for printer 2 reaches printer 1 too",
+       .shown = soap,
+       .cancel = true,
+       .product = "Soap",
+       .productFor = 2},
+      {.name = "a product without a record gets one",
+       .shown = plain,
+       .density = "2",
+       .start = "9",
+       .records = "Soap 21 4 Other 9 2",
+       .product = "Other"},
+      {.name = "density 0", .shown = plain, .density = "0", .box = density},
+      {.name = "density 10", .shown = plain, .density = "10", .box = density},
+      {.name = "no density", .shown = plain, .density = "", .box = density},
+      {.name = "density 9, through the host's record to the label",
+       .shown = plain,
+       .density = "9",
+       .host = "012 9",
+       .printed = "^K012|^A91"},
+      {.name = "start position 1000",
+       .shown = plain,
+       .start = "1000",
+       .box = out_of_range("Print start position", 0, 999)},
+      {.name = "port 208",
+       .shown = plain,
+       .portNumber = "208",
+       .clicks = {6210},
+       .box = out_of_range("COM port number", 1, 207)},
+      {.name = "the position file cannot be written: the rest is saved",
+       .shown = soap,
+       .density = "4",
+       .start = "7",
+       .clicks = {6203},
+       .box = kMessages.at(60808).substr(0, 127) + kTitleAndType,
+       .serial = "3#57600#8#0#0#",
+       .printed = "^K007|^A41",
+       .printedOn = 3,
+       .product = "Soap",
+       .fileLocked = true},
   };
   const std::string file = host_.dir() + "\\VD_PosAdjust.adj";
   for (const Row& r : rows) {
-    SCOPED_TRACE(r.steps);
-    const std::string slot = "0" + std::to_string(r.printer - 1);
-    ASSERT_TRUE(host_.write_ini("[VELDRIN Info]\r\nVD" + slot + "=" + r.ini + "\r\nVDMAX" + slot +
-                                "=" + r.iniWidth + "\r\n"));
+    SCOPED_TRACE(r.name);
+    ASSERT_TRUE(host_.write_ini(std::string("[VELDRIN Info]\r\nVD") + r.slot + "=" + r.iniSerial +
+                                "\r\nVDMAX" + r.slot + "=" + r.iniWidth + "\r\n"));
     ASSERT_TRUE(write_file(file, positions("Soap 21 4")));
-    take_format(r.product);
-    if (strchr(r.steps, 'X'))
+    take_format(r.product, r.productFor);
+    if (r.fileLocked)
       Replace<kLoadDbsInfoFnHF>([](LPCSTR path, void* header, int mode) {
         return mode == 1 ? HFILE_ERROR : Real<kLoadDbsInfoFnHF>()(path, header, mode);
       });
     StartCalls();
     HostJob job(261, 200, r.length);
     UserAtTheDialog setup;
-    std::string seen;
+    std::string seen, portEdit;
     HWND dialog = nullptr;
-    EXPECT_EQ(
-        r.length ? 1u : 0u,
-        setup.run(
-            job,
-            [&](HWND dlg) {
-              dialog = dlg;
-              seen = shown(dlg);
-              std::istringstream steps(r.steps);
-              for (std::string s; steps >> s;) {
-                const int edit = s[0] == 'd' ? 6102 : s[0] == 's' ? 6101 : s[0] == 'p' ? 6103 : 0;
-                if (edit != 0)
-                  SetDlgItemTextA(dlg, edit, s.c_str() + 1);
-                if (s[0] == 'c')
-                  SendDlgItemMessageA(dlg, atoi(s.c_str() + 1), BM_CLICK, 0, 0);
-                if (s[0] == 'w')
-                  SendDlgItemMessageA(dlg, 6257, CB_SETCURSEL, atoi(s.c_str() + 1), 0);
-                if (s[0] == 'e')
-                  seen += IsWindowEnabled(GetDlgItem(dlg, 6103)) ? " on" : " off";
-              }
-              SendDlgItemMessageA(dlg, strchr(r.steps, 'C') ? IDCANCEL : IDOK, BM_CLICK, 0, 0);
-              if (Calls(kEndDialog).empty()) { // refused: it stays open
-                EXPECT_EQ(AsInt(GetDlgItem(dlg, r.steps[0] == 'c'   ? 6103
-                                                : r.steps[0] == 's' ? 6101
-                                                                    : 6102)),
-                          Calls(kSetFocus).back().arg[0])
-                    << "the focus on the entry";
-                SendDlgItemMessageA(dlg, IDCANCEL, BM_CLICK, 0, 0);
-              }
-            },
-            r.printer));
+    EXPECT_EQ(r.length ? 1u : 0u, setup.run(job, r.printer, [&](HWND dlg) {
+      dialog = dlg;
+      seen = shown(dlg);
+      for (auto [id, text] : {std::pair{6102, r.density}, {6101, r.start}, {6103, r.portNumber}})
+        if (text != nullptr)
+          SetDlgItemTextA(dlg, id, text);
+      for (int id : r.clicks) {
+        SendDlgItemMessageA(dlg, id, BM_CLICK, 0, 0);
+        portEdit += IsWindowEnabled(GetDlgItem(dlg, 6103)) ? " on" : " off";
+      }
+      if (r.width >= 0)
+        SendDlgItemMessageA(dlg, 6257, CB_SETCURSEL, r.width, 0);
+      SendDlgItemMessageA(dlg, r.cancel ? IDCANCEL : IDOK, BM_CLICK, 0, 0);
+      if (Calls(kEndDialog).empty()) { // refused: it stays open, the focus on the entry
+        const int entry = r.portNumber ? 6103 : r.start ? 6101 : 6102;
+        EXPECT_EQ(AsInt(GetDlgItem(dlg, entry)), Calls(kSetFocus).back().arg[0]);
+        SendDlgItemMessageA(dlg, IDCANCEL, BM_CLICK, 0, 0);
+      }
+    }));
     restore();
-    EXPECT_EQ(r.seen, seen);
+    EXPECT_EQ(r.shown, seen);
+    if (*r.portEdit)
+      EXPECT_EQ(std::string(" ") + r.portEdit, portEdit);
     EXPECT_EQ(r.box.empty() ? std::vector<std::string>{} : std::vector<std::string>{r.box},
               setup.boxes);
     if (r.box.rfind("Parameter", 0) != 0) { // a slot error, on the dialog or the host's window
       EXPECT_EQ(r.box.empty() ? nullptr : dialog ? dialog : setup.parent, setup.owner);
     }
-    EXPECT_EQ(r.serial, ini_key(host_.ini_path(), "VD" + slot));
-    EXPECT_EQ(r.width, ini_key(host_.ini_path(), "VDMAX" + slot));
+    EXPECT_EQ(r.serial, ini_key(host_.ini_path(), std::string("VD") + r.slot));
+    EXPECT_EQ(r.maxWidth, ini_key(host_.ini_path(), std::string("VDMAX") + r.slot));
     EXPECT_EQ(r.host, std::string(job.condition.achStartPos, 3) + " " +
                           std::to_string(job.condition.nContrast));
     EXPECT_EQ(positions(r.records), read_file(file));
@@ -204,18 +268,22 @@ TEST_F(Wine, TheSettingsDialogShowsAndStoresThePrintersSettings) {
       EXPECT_EQ((std::vector<uintptr_t>{AsInt(dialog), AsInt(dialog), AsInt(setup.parent)}),
                 (std::vector<uintptr_t>{texts[0].arg[1], centre[0].arg[0], centre[0].arg[1]}));
     }
+    if (*r.printed) { // what the dialog stored in the slot, as the printer gets it
+      const Printer& to = kPrinters[r.printedOn - 1];
+      reset(to);
+      ASSERT_EQ(0, print(kTwelve, label(kTwelve), job, true));
+      const std::string sent = received(to);
+      EXPECT_EQ(r.printed, sent.substr(sent.find("^K"), 10));
+      api().ClosePrinter(0);
+    }
   }
-  // The slot holds the last saved settings: printer 1 is now on COM3.
-  HostJob job(261, 200, 100);
-  EXPECT_EQ(0, print(kTwelve, label(kTwelve), job, true));
-  EXPECT_EQ(kStop, sim().captured(3).substr(0, 7));
 }
 
 INT_PTR CALLBACK quiet_dialog(HWND, UINT, WPARAM, LPARAM) {
   return FALSE;
 }
 
-TEST_F(Wine, TheHostDialogCallbackTakesItsStepsInOrder) {
+TEST_F(Dialog, TheHostDialogCallbackTakesItsStepsInOrder) {
   const std::vector<WORD> tmpl = BuildHostDialogTemplate();
   HWND dlg = CreateDialogIndirectParamA(nullptr, reinterpret_cast<LPCDLGTEMPLATEA>(tmpl.data()),
                                         nullptr, quiet_dialog, 0);
@@ -268,11 +336,11 @@ TEST_F(Wine, TheHostDialogCallbackTakesItsStepsInOrder) {
   ASSERT_TRUE(host_.write_ini("[VELDRIN Info]\r\nVD00=3#57600#8#0#0#\r\n"));
   EXPECT_EQ(0u, api().CondDlgCB(dlg, WM_COMMAND, 20714, 0, &info));
   EXPECT_EQ(1u, api().IsPrintReady(0, 0));
-  EXPECT_EQ(kStop, sim().captured(3));
+  EXPECT_EQ(kStop, received(kPrinters[2]));
   DestroyWindow(dlg);
 }
 
-TEST_F(Wine, TheDialogResource) {
+TEST_F(Dialog, TheDialogResource) {
   // Every control: id, class (0x80 button, 0x81 edit, 0x82 static, 0x85 combo
   // box), styles beside WS_CHILD | WS_VISIBLE, rectangle, text.
   struct Control {

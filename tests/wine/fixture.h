@@ -1,10 +1,10 @@
-// The host's side of the Wine tests: VELDRIN.dll loaded the way the host
-// loads it, with its imports watched (support/hooks.h); eight simulated
-// printers, printer n on COMn, four of each model with their own head widths;
-// a private INI file naming them all; and the steps the host takes around a
-// label. Every test starts with healthy printers, freshly loaded slots, an
-// empty call log, and the driver's 3.5 s pause before a comparison logged but
-// not waited for.
+// The host's side of the Wine tests: the released VELDRIN.dll loaded afresh for
+// every test, the way the host loads it, with its imports watched
+// (support/hooks.h); eight simulated printers, printer n on COMn, four of each
+// model with their own head widths; a private INI file naming them all; and
+// the steps the host takes around a label. Every test starts with healthy
+// printers, freshly loaded slots, an empty call log, and the driver's 3.5 s
+// pause before a comparison logged but not waited for.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -38,29 +38,37 @@ inline constexpr Printer kPrinters[8] = {
 inline constexpr const Printer& kTwelve = kPrinters[0]; // printer 1
 inline constexpr const Printer& kEight = kPrinters[1];  // printer 2
 
-// Command bytes as the printer receives them.
-inline const std::string kStop = "\x1BZ1\r\x1BS\r";
-inline const std::string kClear = "\x1BZ1\r";
-
-// Command bytes made readable: ESC as '^', CR as '|'.
-std::string Printable(std::string bytes);
-// Bytes as two hex digits each.
+// Command bytes in the tests' one notation: '^' for ESC, '|' for CR.
+inline const std::string kStop = "^Z1|^S|";
+inline const std::string kClear = "^Z1|";
+std::string Printable(std::string bytes); // bytes as the notation
 std::string Hex(const void* bytes, size_t n);
 
-// Makes the driver's call `what` fail until restore(): the nth GlobalAlloc,
-// GetBitmapBits copying a byte less, EscapeCommFunction for DTR or RTS,
-// WriteFile of bytes starting with `arg`; the others (CreateCompatibleDC,
-// GetDIBits, CreateBitmap, SelectObject, GetCommState, SetCommState,
-// SetCommTimeouts, SetupComm) return their failure value.
-void Fail(const std::string& what, const char* arg = "");
+// A step of the driver's that a test makes fail.
+enum class Step {
+  MemoryDc,         // CreateCompatibleDC
+  CopyBlock,        // the first GlobalAlloc: the label's device-independent copy
+  BitsBlock,        // the second GlobalAlloc: the label's bits
+  DibBits,          // GetDIBits
+  MonochromeBitmap, // CreateBitmap
+  Select,           // SelectObject
+  BitsShort,        // GetBitmapBits copies a byte less
+  RaiseDtr,         // EscapeCommFunction(SETDTR)
+  RaiseRts,         // EscapeCommFunction(SETRTS)
+  GetCommState,
+  SetCommState,
+  SetCommTimeouts,
+  SetupComm,
+};
+void Fail(Step step);
+// Makes every WriteFile of bytes that start with `prefix` (the notation) fail.
+void FailWrite(const std::string& prefix);
 
 // The driver's string table by id: messages, model names, dialog texts.
 extern const std::map<UINT, std::string> kMessages;
 
 class Wine : public ::testing::Test {
 public:
-  static void SetUpTestSuite();
-  static void TearDownTestSuite();
   void SetUp() override;
   void TearDown() override;
 
@@ -76,6 +84,8 @@ public:
   LONG poll(const Printer& p, LONG* remaining = nullptr, DWORD timeoutMs = 5000);
   // "" when the printer's label n is `label` at its centring offset.
   std::string printed(const Printer& p, int n, const Picture& label);
+  // What the printer received since its reset, in the notation.
+  std::string received(const Printer& p);
   // Drops the replacements a test made; the pause before a comparison is
   // still logged and not waited for.
   void restore();
@@ -85,5 +95,16 @@ public:
 
   HostFiles host_;
 };
+
+// The areas of the driver, a test suite each, so that a failing test says
+// which part it is about.
+struct Exports : Wine {};  // capabilities, control requests, strings, init and close
+struct Serial : Wine {};   // opening ports, sends, the write pause
+struct Replies : Wine {};  // readiness, stop, polls and the printer's replies
+struct PrintJob : Wine {}; // labels complete and incremental, file mode, failures
+struct Settings : Wine {}; // the INI file and the print position file
+struct Dialog : Wine {};   // the settings dialog, the host-dialog callback, the resource
+struct System : Wine {};   // faults and the way back, bad numbers, eight printers
+struct Kit : Wine {};      // the release files and labelhost check
 
 } // namespace veldrin_test

@@ -4,6 +4,8 @@
 // their changed rectangles, and when the kept label is compared, replaced or
 // dropped; the exact stream of file mode; and every failure of the job with
 // its code, its debug lines and nothing left behind.
+#include <optional>
+
 #include "tests/wine/fixture.h"
 
 namespace {
@@ -17,31 +19,48 @@ Picture dots(int width, int height, std::initializer_list<std::pair<int, int>> b
   return p;
 }
 
-const std::string kCondition12 = "\x1BM000\r\x1BK012\r\x1B"
-                                 "A51\r";
+const std::string kCondition12 = "^M000|^K012|^A51|";
 const std::vector<std::string> kFailLines = {"GlobalUnlock(hBuf)", "GlobalFree(hBuf)",
                                              "PrintOneLabel--Return NG"};
 } // namespace
 
-TEST_F(Wine, CompleteLabelsOfEveryDepthPrintDotForDot) {
+TEST_F(PrintJob, CompleteLabelsOfEveryKindPrintDotForDot) {
+  // Black and white labels as DIB sections of every depth and as a bitmap of
+  // the screen's own format; a label in two greys; anti-aliased text. GDI's
+  // colour matching makes the monochrome copy: a grey goes to the nearer of
+  // black and white (the middle greys of the text's edges may go either way).
+  enum Source { kDib, kScreenBitmap, kGreys, kText };
   struct Row {
     const Printer& p;
+    Source source;
+    int bpp;
     WORD widthTenthMm;
-    int widthDots, bpp, offset;
+    int widthDots, offset;
     uintptr_t dibBytes, bitsBytes; // the two blocks the job allocates
   } rows[] = {
-      {kPrinters[0], 200, 240, 24, 216, 40 + 86400, 120 * 30 + 32},
-      {kPrinters[0], 203, 243, 8, 215, 40 + 1024 + 29280, 120 * 32 + 32},
-      {kPrinters[1], 200, 160, 1, 368, 40 + 8 + 1600, 80 * 20 + 32},
-      {kPrinters[3], 200, 160, 32, 144, 40 + 38400, 80 * 20 + 32},
+      {kPrinters[0], kDib, 24, 200, 240, 216, 40 + 86400, 120 * 30 + 32},
+      {kPrinters[0], kDib, 8, 203, 243, 215, 40 + 1024 + 29280, 120 * 32 + 32},
+      {kPrinters[1], kDib, 1, 200, 160, 368, 40 + 8 + 1600, 80 * 20 + 32},
+      {kPrinters[3], kDib, 32, 200, 160, 144, 40 + 38400, 80 * 20 + 32},
+      {kPrinters[3], kDib, 16, 200, 160, 144, 40 + 38400, 80 * 20 + 32},
+      {kPrinters[0], kScreenBitmap, 24, 200, 240, 216, 40 + 86400, 120 * 30 + 32},
+      {kPrinters[0], kGreys, 8, 200, 240, 216, 40 + 1024 + 28800, 120 * 30 + 32},
+      {kPrinters[0], kText, 24, 200, 240, 216, 40 + 86400, 120 * 30 + 32},
   };
   for (const Row& r : rows) {
-    SCOPED_TRACE(testing::Message() << "printer " << r.p.number << " depth " << r.bpp);
+    SCOPED_TRACE(testing::Message()
+                 << "printer " << r.p.number << " source " << r.source << " depth " << r.bpp);
     reset(r.p);
-    StartCalls();
     HostJob job(r.p.type(), r.widthTenthMm, 100);
-    const Picture picture = MakeLabel(r.widthDots, r.p.dots * 10, r.bpp, 3);
-    ASSERT_EQ(0, print(r.p, picture, job, true, r.bpp));
+    Picture picture = MakeLabel(r.widthDots, r.p.dots * 10, r.bpp, 3);
+    HBITMAP bitmap = r.source == kText    ? TextBitmap(r.widthDots, r.p.dots * 10, &picture)
+                     : r.source == kGreys ? LabelBitmap(picture, 8, 64, 192)
+                                          : LabelBitmap(picture, r.bpp);
+    if (r.source == kScreenBitmap)
+      bitmap = ScreenBitmap(bitmap);
+    StartCalls();
+    ASSERT_EQ(0, api().StartPrint(r.p.number, 1, bitmap, &job.info));
+    DeleteObject(bitmap);
     EXPECT_EQ(1, poll(r.p));
     EXPECT_EQ("", PrintedDifference(sim(), r.p.com(), 1, picture, r.offset));
     const std::vector<Call> selects = Calls(kSelectObject), blocks = Calls(kGlobalAlloc);
@@ -55,7 +74,7 @@ TEST_F(Wine, CompleteLabelsOfEveryDepthPrintDotForDot) {
   }
 }
 
-TEST_F(Wine, IncrementalLabelsSendOnlyTheirChangedRectangles) {
+TEST_F(PrintJob, IncrementalLabelsSendOnlyTheirChangedRectangles) {
   // A label 64 dots wide and high, then the same with dots (20, 20) and (44,
   // 44) black: two rectangles, x 0, y 16, 32 x 16 dots and x 32, y 40, 16 x 16.
   // The host's start position may hold NULs, which go out as '0'.
@@ -84,24 +103,23 @@ TEST_F(Wine, IncrementalLabelsSendOnlyTheirChangedRectangles) {
     job.add_extra("");
     const Picture blank = dots(64, 64, {}), marked = dots(64, 64, {{20, 20}, {44, 44}});
     ASSERT_EQ(0, print(r.p, blank, job, true));
-    EXPECT_EQ(kStop + kClear, sim().captured(r.p.com()).substr(0, 11)) << "the first goes complete";
+    EXPECT_EQ(kStop + kClear, received(r.p).substr(0, 11)) << "the first goes complete";
     reset(r.p);
     StartCalls();
     ASSERT_EQ(0, print(r.p, blank, job, false));
-    EXPECT_EQ(std::string(r.conditions) + "LOT-7^P0001|^R|", Printable(sim().captured(r.p.com())))
-        << "unchanged";
+    EXPECT_EQ(std::string(r.conditions) + "LOT-7^P0001|^R|", received(r.p)) << "unchanged";
     EXPECT_EQ(std::vector<uintptr_t>{3500}, Args(kSleep, 0)) << "the pause before the comparison";
     reset(r.p);
     ASSERT_EQ(0, print(r.p, marked, job, false));
     EXPECT_EQ(r.conditions + (r.area1 + data1) + r.area2 + data2 + "LOT-7^P0001|^R|",
-              Printable(sim().captured(r.p.com())));
+              received(r.p));
     ASSERT_EQ(1, poll(r.p));
     const int offset = r.p.dots == 12 ? 305 : 416;
     EXPECT_EQ("", PrintedDifference(sim(), r.p.com(), 1, marked, offset)) << "the whole label";
   }
 }
 
-TEST_F(Wine, TheKeptLabelIsComparedReplacedOrDropped) {
+TEST_F(PrintJob, TheKeptLabelIsComparedReplacedOrDropped) {
   const Printer& p = kTwelve;
   HostJob job(p.type(), 200, 100);
   job.add_extra("EXTRA");
@@ -132,14 +150,14 @@ TEST_F(Wine, TheKeptLabelIsComparedReplacedOrDropped) {
     job.info.pExtraCount = strcmp(s.lacks, "count") ? &job.extraCount : nullptr;
     job.info.pExtraRecords = strcmp(s.lacks, "records") ? job.extras : nullptr;
     if (s.failSend)
-      Fail("WriteFile", "\x1B\x42"); // ESC B: the first image area
+      FailWrite("^B"); // the first image area
     EXPECT_EQ(s.failSend ? -1 : 0, print(p, *s.picture, job, s.start));
     restore();
-    const std::string sent = sim().captured(p.com());
-    EXPECT_EQ(s.complete, sent.find(kClear + "\x1BM") != std::string::npos) << sent.substr(0, 40);
+    const std::string sent = received(p);
+    EXPECT_EQ(s.complete, sent.find(kClear + "^M") != std::string::npos) << sent.substr(0, 40);
     const bool extra = s.incremental && !s.failSend && !*s.lacks;
     const std::string end = extra ? "EXTRA^P0001|^R|" : s.failSend ? "" : "|^P0001|^R|";
-    EXPECT_EQ(end, Printable(sent.substr(sent.size() - end.size())));
+    EXPECT_EQ(end, sent.substr(sent.size() - end.size()));
     EXPECT_EQ(extra, sent.find("EXTRA") != std::string::npos);
     if (s.printedAs != nullptr) {
       EXPECT_EQ(1, poll(p));
@@ -148,7 +166,7 @@ TEST_F(Wine, TheKeptLabelIsComparedReplacedOrDropped) {
   }
 }
 
-TEST_F(Wine, FileModeWritesTheCompleteLabelOnly) {
+TEST_F(PrintJob, FileModeWritesTheCompleteLabelOnly) {
   // 24 x 2 dots, 2.0 mm wide (3 bytes a row): row 0 black in its first
   // byte, row 1 in its second.
   TempDir dir;
@@ -163,60 +181,65 @@ TEST_F(Wine, FileModeWritesTheCompleteLabelOnly) {
     picture.black[x] = picture.black[24 + 8 + x] = 1;
   EXPECT_EQ(0, print(kTwelve, picture, job, false));
   _lclose(file);
-  EXPECT_EQ(kClear + kCondition12 +
-                "\x1B"
-                "B0324000000060002??000000??00\r",
-            read_file(dir.file("label.prn")));
+  EXPECT_EQ(kClear + kCondition12 + "^B0324000000060002??000000??00|",
+            Printable(read_file(dir.file("label.prn"))));
   EXPECT_TRUE(Calls(kCreateFileA).empty()) << "no port";
   EXPECT_EQ(Leftovers{}, Left()) << "and no kept label";
 }
 
-TEST_F(Wine, PrintJobFailures) {
+TEST_F(PrintJob, EveryFailureOfTheJob) {
   HANDLE brush = CreateSolidBrush(0);
   HBITMAP deleted = CreateBitmap(8, 8, 1, 1, nullptr);
   DeleteObject(deleted);
+  enum Lacks { kNothing, kBitmap, kFile, kFormat, kConditions, kPrintData, kQuantity };
   struct Row {
     const char* name;
-    const char* failing; // the call made to fail, or what the host's job lacks
-    const char* arg;
     DWORD code;
-    size_t escapes = 0;                   // EscapeCommFunction calls
-    HANDLE bitmap = INVALID_HANDLE_VALUE; // the label handle; by default a label
+    Lacks lacks = kNothing;        // what the host's call lacks
+    HANDLE bitmap = nullptr;       // in place of the label's bitmap
+    std::optional<Step> failing;   // a step of the driver's that fails
+    const char* failingWrite = ""; // the write of these bytes fails
+    size_t escapes = 0;            // EscapeCommFunction calls
   } rows[] = {
-      {"no bitmap", "", "", 60804, 0, nullptr},
-      {"a brush for a bitmap", "", "", 60804, 0, brush},
-      {"a bitmap already deleted", "", "", 60804, 0, deleted},
-      {"file mode without a file", "bToFile", "", 60804},
-      {"no label format", "pFormat", "", 60805},
-      {"no conditions", "pCondition", "", 60805},
-      {"no print data", "pPrintData", "", 60805},
-      {"a negative quantity", "quantity", "", 60805},
-      {"no memory DC", "CreateCompatibleDC", "", 60804},
-      {"no memory for the copy", "GlobalAlloc", "1", 60804},
-      {"the copy cannot be read", "GetDIBits", "", 60804},
-      {"no monochrome bitmap", "CreateBitmap", "", 60804},
-      {"it cannot be selected", "SelectObject", "", 60804},
-      {"no memory for the bits", "GlobalAlloc", "2", 60803},
-      {"the bits come short", "GetBitmapBits", "", 60804},
-      {"DTR cannot be raised: RTS not tried", "EscapeCommFunction", "5", 60805, 1},
-      {"RTS cannot be raised", "EscapeCommFunction", "3", 60805, 2},
-      {"the first send fails", "WriteFile", "", 60809},
-      {"the print command cannot be sent", "WriteFile", "\x1BP", 60809},
+      {.name = "no bitmap", .code = 60804, .lacks = kBitmap},
+      {.name = "a brush for a bitmap", .code = 60804, .bitmap = brush},
+      {.name = "a bitmap already deleted", .code = 60804, .bitmap = deleted},
+      {.name = "file mode without a file", .code = 60804, .lacks = kFile},
+      {.name = "no label format", .code = 60805, .lacks = kFormat},
+      {.name = "no conditions", .code = 60805, .lacks = kConditions},
+      {.name = "no print data", .code = 60805, .lacks = kPrintData},
+      {.name = "a negative quantity", .code = 60805, .lacks = kQuantity},
+      {.name = "no memory DC", .code = 60804, .failing = Step::MemoryDc},
+      {.name = "no memory for the copy", .code = 60804, .failing = Step::CopyBlock},
+      {.name = "the copy cannot be read", .code = 60804, .failing = Step::DibBits},
+      {.name = "no monochrome bitmap", .code = 60804, .failing = Step::MonochromeBitmap},
+      {.name = "it cannot be selected", .code = 60804, .failing = Step::Select},
+      {.name = "no memory for the bits", .code = 60803, .failing = Step::BitsBlock},
+      {.name = "the bits come short", .code = 60804, .failing = Step::BitsShort},
+      {.name = "DTR cannot be raised: RTS not tried",
+       .code = 60805,
+       .failing = Step::RaiseDtr,
+       .escapes = 1},
+      {.name = "RTS cannot be raised", .code = 60805, .failing = Step::RaiseRts, .escapes = 2},
+      {.name = "the first send fails", .code = 60809, .failingWrite = "^Z1|"},
+      {.name = "the print command cannot be sent", .code = 60809, .failingWrite = "^P"},
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.name);
     reset(kTwelve);
     StartCalls();
     HostJob job(kTwelve.type(), 200, 100);
-    const std::string failing = r.failing;
-    job.info.bToFile = failing == "bToFile";
-    job.info.pFormat = failing == "pFormat" ? nullptr : job.info.pFormat;
-    job.info.pCondition = failing == "pCondition" ? nullptr : job.info.pCondition;
-    job.info.pPrintData = failing == "pPrintData" ? nullptr : job.info.pPrintData;
-    Fail(failing, r.arg);
-    const bool label = r.bitmap == INVALID_HANDLE_VALUE;
+    job.info.bToFile = r.lacks == kFile;
+    job.info.pFormat = r.lacks == kFormat ? nullptr : job.info.pFormat;
+    job.info.pCondition = r.lacks == kConditions ? nullptr : job.info.pCondition;
+    job.info.pPrintData = r.lacks == kPrintData ? nullptr : job.info.pPrintData;
+    if (r.failing)
+      Fail(*r.failing);
+    if (*r.failingWrite)
+      FailWrite(r.failingWrite);
+    const bool label = r.bitmap == nullptr && r.lacks != kBitmap;
     HBITMAP bitmap = label ? LabelBitmap(this->label(kTwelve)) : HBITMAP(r.bitmap);
-    EXPECT_EQ(-1, api().PrintOneLabel(1, failing == "quantity" ? -1 : 1, bitmap, &job.info));
+    EXPECT_EQ(-1, api().PrintOneLabel(1, r.lacks == kQuantity ? -1 : 1, bitmap, &job.info));
     restore();
     if (label)
       DeleteObject(bitmap);
@@ -227,7 +250,7 @@ TEST_F(Wine, PrintJobFailures) {
     EXPECT_EQ(Leftovers{}, Left()) << "the error fetch closed the port";
     EXPECT_EQ(r.escapes, Calls(kEscapeCommFunction).size());
     if (r.code == 60804 || (r.code == 60805 && !r.escapes)) {
-      EXPECT_EQ("", sim().captured(1)) << "nothing sent";
+      EXPECT_EQ("", received(kTwelve)) << "nothing sent";
     }
     host_.clear_debug();
   }

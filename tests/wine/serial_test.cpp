@@ -1,8 +1,8 @@
 // The serial link as the exports use it, seen at the driver's imports: how a
-// port is opened and configured, how a buffer goes out in chunks and when the
-// write pause is taken, how replies are read and interpreted, and how the
-// host follows a job with KtPrIsPrintReady, KtPrStopPrint, KtPrFeedLabel,
-// KtPrIsPrintFinished and KtPrWaitPrintFinished.
+// port is opened, how a buffer goes out in chunks, when the write pause is
+// taken, how a send fails; and how the host follows a job: KtPrIsPrintReady,
+// KtPrStopPrint, KtPrFeedLabel, KtPrIsPrintFinished, KtPrWaitPrintFinished and
+// the printer's replies.
 #include "tests/wine/fixture.h"
 
 namespace {
@@ -23,9 +23,17 @@ BOOL WINAPI write_pending(HANDLE h, LPCVOID data, DWORD n, LPDWORD written, LPOV
   SetLastError(ERROR_IO_PENDING);
   return FALSE;
 }
+
+// An operation that stays pending: a read of the port, which gets nothing
+// while the printer is silent. In place of a write or a comm-event wait, with
+// the driver's wait ending at once, it makes the driver cancel what it waited for.
+BOOL pending_read(HANDLE h, LPOVERLAPPED ov) {
+  static char nothing[16];
+  return ReadFile(h, nothing, sizeof nothing, nullptr, ov);
+}
 } // namespace
 
-TEST_F(Wine, APortIsOpenedWithTheSlotsSettingsAndNothingElse) {
+TEST_F(Serial, APortIsOpenedWithTheSlotsSettingsAndNothingElse) {
   // Printer 2's line: 19200 baud, 7 data bits, two stop bits, even parity.
   ASSERT_TRUE(host_.write_ini("[VELDRIN Info]\r\n" + PrinterKeys(2, 2, 19200, 112, 7, 2, 2)));
   ASSERT_EQ(0, api().InitPrinter(2, 0));
@@ -71,7 +79,7 @@ TEST_F(Wine, APortIsOpenedWithTheSlotsSettingsAndNothingElse) {
   EXPECT_EQ(Leftovers{}, Left()) << "the stop command closed the port again";
 }
 
-TEST_F(Wine, ALabelGoesOutInChunksOf256AndThenRaisesDtrAndRts) {
+TEST_F(Serial, ALabelGoesOutInChunksOf256AndThenRaisesDtrAndRts) {
   // Rows of 64 bytes (42.4 mm at 12 dots/mm): two rows are 256 characters
   // and the CR; three rows of 43 bytes (28.4 mm) are 258 and the CR; three
   // of 86 bytes (57.0 mm) are 516 and the CR.
@@ -100,35 +108,78 @@ TEST_F(Wine, ALabelGoesOutInChunksOf256AndThenRaisesDtrAndRts) {
   }
 }
 
-TEST_F(Wine, ThePauseFollowsOnlyAPendingWriteAndIsReadAtEveryReadyCheck) {
-  Replace<kWriteFile>(write_pending);
-  for (int pause : {7, 9}) {
-    ASSERT_TRUE(host_.write_ini(
-        ini_text("[System Data]\r\nWaitWriteTime=" + std::to_string(pause) + "\r\n")));
+TEST_F(Serial, ThePauseFollowsOnlyAPendingWriteAndIsReadAtEveryReadyCheck) {
+  struct Row {
+    const char* waitWriteTime; // the INI key's value; "" none
+    bool pending;              // the stop command's write goes pending
+    Values pauses;             // the Sleep calls
+  } rows[] = {
+      {.waitWriteTime = "7", .pending = true, .pauses = {7}},
+      {.waitWriteTime = "9", .pending = true, .pauses = {9}},
+      {.waitWriteTime = "", .pending = true, .pauses = {5}},
+      {.waitWriteTime = "60000", .pending = true, .pauses = {10000}}, // capped
+      {.waitWriteTime = "9", .pending = false, .pauses = {}},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(std::string(r.waitWriteTime) + (r.pending ? " pending" : ""));
+    const std::string key = *r.waitWriteTime ? "WaitWriteTime=" + std::string(r.waitWriteTime) : "";
+    ASSERT_TRUE(host_.write_ini(ini_text("[System Data]\r\n" + key + "\r\n")));
+    if (r.pending)
+      Replace<kWriteFile>(write_pending);
+    Replace<kSleep>([](DWORD) {}); // the capped pause is noted, not waited for
     StartCalls();
     EXPECT_EQ(1u, api().IsPrintReady(0, 0));
     EXPECT_EQ(Values{7}, Args(kWriteFile, 2)) << "the stop command";
-    EXPECT_EQ(Values{uintptr_t(pause)}, Args(kSleep, 0));
-    EXPECT_EQ(kStop, sim().captured(1)) << "and its bytes arrived";
+    EXPECT_EQ(r.pauses, Args(kSleep, 0));
+    EXPECT_EQ(kStop, received(kTwelve)) << "and its bytes arrived";
+    restore();
     reset(kTwelve);
   }
-  restore();
-  StartCalls();
-  EXPECT_EQ(1u, api().IsPrintReady(0, 0));
-  EXPECT_TRUE(Calls(kSleep).empty()) << "a write that completes at once is not followed by it";
 }
 
-TEST_F(Wine, AShortWriteFailsTheSendAndLeavesThePortOpen) {
-  Replace<kWriteFile>([](HANDLE h, LPCVOID data, DWORD n, LPDWORD written, LPOVERLAPPED ov) {
-    return Real<kWriteFile>()(h, data, n - 1, written, ov);
-  });
-  EXPECT_EQ(0u, api().StopPrint(1));
-  EXPECT_EQ(60809u, api().GetPrintError(1, nullptr, 0)) << "fetching it closes the port";
-  EXPECT_EQ(Values{7}, Args(kWriteFile, 2)) << "no retry";
-  EXPECT_EQ(1u, Args(kCloseHandle, 0).size() / 2) << "the port and its event, at the fetch";
+TEST_F(Serial, ASendFailsWhenAWriteComesShortOrAWaitRunsOut) {
+  // Each wait of 10 s ends at once here; what the driver waited for is then
+  // still pending and must be cancelled before the call returns.
+  struct Row {
+    const char* name;
+    bool shortWrite, writeWaitRunsOut, transmitterWaitRunsOut;
+    size_t cancels;
+  } rows[] = {
+      {.name = "a write one byte short", .shortWrite = true},
+      {.name = "the write's wait runs out", .writeWaitRunsOut = true, .cancels = 1},
+      {.name = "the transmitter's wait runs out", .transmitterWaitRunsOut = true, .cancels = 1},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.name);
+    if (r.shortWrite)
+      Replace<kWriteFile>([](HANDLE h, LPCVOID data, DWORD n, LPDWORD written, LPOVERLAPPED ov) {
+        return Real<kWriteFile>()(h, data, n - 1, written, ov);
+      });
+    if (r.writeWaitRunsOut)
+      Replace<kWriteFile>(
+          [](HANDLE h, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED ov) { return pending_read(h, ov); });
+    if (r.transmitterWaitRunsOut)
+      Replace<kWaitCommEvent>(
+          [](HANDLE h, LPDWORD, LPOVERLAPPED ov) { return pending_read(h, ov); });
+    Replace<kWaitForSingleObject>([](HANDLE h, DWORD ms) {
+      return ms >= 1000 ? DWORD(WAIT_TIMEOUT) : Real<kWaitForSingleObject>()(h, ms);
+    });
+    StartCalls();
+    EXPECT_EQ(0u, api().StopPrint(1));
+    restore();
+    EXPECT_EQ(Values{7}, Args(kWriteFile, 2)) << "no retry";
+    EXPECT_EQ(r.cancels, Calls(kCancelIo).size());
+    if (r.cancels) {
+      EXPECT_NEAR(10000, double(Calls(kWaitForSingleObject).front().arg[1]), 1000);
+    }
+    EXPECT_EQ(60809u, api().GetPrintError(1, nullptr, 0)) << "fetching it closes the port";
+    EXPECT_EQ(Leftovers{}, Left()) << "the port and its event, closed at the fetch";
+    EXPECT_EQ(1u, api().StopPrint(1)) << "the port works again";
+    reset(kTwelve);
+  }
 }
 
-TEST_F(Wine, ReadyStopAndFeed) {
+TEST_F(Replies, ReadyStopAndFeed) {
   struct Row {
     const char* name;
     LONG (*call)(Wine&);
@@ -148,7 +199,7 @@ TEST_F(Wine, ReadyStopAndFeed) {
       {"feed", [](Wine& t) -> LONG { return t.api().FeedLabel(1, 5); }, 1, kStop, false},
       {"a reply sent while the port was closed is dropped at the open",
        [](Wine& t) -> LONG {
-         t.sim().ok("send 1B 4F 30 30 30 30 0D", 1);
+         t.sim().send("^O0000|", 1);
          Sleep(50);
          return t.poll(kTwelve, nullptr, 500);
        },
@@ -158,56 +209,97 @@ TEST_F(Wine, ReadyStopAndFeed) {
     SCOPED_TRACE(r.name);
     reset(kTwelve);
     EXPECT_EQ(r.result, r.call(*this));
-    EXPECT_EQ(r.sent, sim().captured(1));
+    EXPECT_EQ(r.sent, received(kTwelve));
     EXPECT_EQ(r.portOpen, !PortFree(1));
   }
 }
 
-TEST_F(Wine, RepliesAsTheHostPollsThem) {
-  // What the printer sends, as hex; whether printer 1 holds 60806 before; the
-  // polls' results (each after polls answering 2); the count they write (-7:
-  // none); the error code afterwards.
-  std::string garbage;
-  for (int i = 0; i < 150; ++i)
-    garbage += "5A ";
+TEST_F(Replies, RepliesAsTheHostPollsThem) {
+  // Each step: a printer sends bytes, then the host polls it until an answer
+  // (at most 0.3 s when 2 is expected) and reads the count it wrote (-7:
+  // none). Then printer 1's and printer 2's error codes.
+  struct Step {
+    const Printer& p;
+    std::string sends; // the notation; "" nothing
+    LONG answer;
+    LONG remaining = -7;
+  };
   struct Row {
-    std::string hex;
-    bool pendingError;
-    std::vector<LONG> answers;
-    LONG remaining;
-    DWORD code;
+    const char* name;
+    bool pendingError; // printer 1 holds 60806 before
+    std::vector<Step> steps;
+    DWORD codes[2];
   } rows[] = {
-      {"1B 4F 30 30 31 32 0D", true, {0}, 12, 0}, {"1B 4F 30 30 30 30 0D", false, {1}, 0, 0},
-      {"1B 46 0D", false, {-1}, -7, 60811},       {"61 62 63 64 65 66 67", true, {-1}, -7, 60806},
-      {garbage, true, {-1, -1}, -7, 60806},
+      {"labels left", true, {{kTwelve, "^O0012|", 0, 12}}, {0, 0}},
+      {"none left", false, {{kTwelve, "^O0000|", 1, 0}}, {0, 0}},
+      {"an error reply", false, {{kTwelve, "^F|", -1}}, {60811, 0}},
+      {"seven bytes without a frame", true, {{kTwelve, "abcdefg", -1}}, {60806, 0}},
+      {"bytes past the 100 held",
+       true,
+       {{kTwelve, std::string(150, 'Z'), -1}, {kTwelve, "", -1}},
+       {60806, 0}},
+      {"each printer its own buffer",
+       false,
+       {{kTwelve, "^O0", 2}, {kEight, "^F|", -1}, {kTwelve, "012|", 0, 12}},
+       {0, 60811}},
   };
   for (const Row& r : rows) {
-    SCOPED_TRACE(r.hex.substr(0, 30));
+    SCOPED_TRACE(r.name);
     if (r.pendingError) {
       sim().command("dsr off", 1);
       api().IsPrintReady(0, 0);
       sim().command("dsr on", 1);
     }
-    EXPECT_EQ(2, api().IsPrintFinished(1, nullptr, 0, 0)) << "the port open, nothing yet";
-    ASSERT_TRUE(sim().ok("send " + r.hex, 1));
-    LONG remaining = -7;
-    std::vector<LONG> answers;
-    for (size_t i = 0; i < r.answers.size(); ++i)
-      answers.push_back(poll(kTwelve, &remaining));
-    EXPECT_EQ(r.answers, answers);
-    EXPECT_EQ(2, api().IsPrintFinished(1, &remaining, 0, 0)) << "the bytes were taken";
-    EXPECT_EQ(r.remaining, remaining);
-    EXPECT_EQ(r.code, api().GetPrintError(1, nullptr, 0));
+    for (const Printer& p : {kTwelve, kEight})
+      EXPECT_EQ(2, api().IsPrintFinished(p.number, nullptr, 0, 0)) << "the port open, nothing yet";
+    for (const Step& s : r.steps) {
+      ASSERT_TRUE(s.sends.empty() || sim().send(s.sends, s.p.com()));
+      LONG remaining = -7;
+      EXPECT_EQ(s.answer, poll(s.p, &remaining, s.answer == 2 ? 300 : 5000));
+      EXPECT_EQ(s.remaining, remaining);
+    }
+    EXPECT_EQ(2, api().IsPrintFinished(1, nullptr, 0, 0)) << "the bytes were taken";
+    EXPECT_EQ(r.codes[0], api().GetPrintError(1, nullptr, 0));
+    EXPECT_EQ(r.codes[1], api().GetPrintError(2, nullptr, 0));
     api().ClosePrinter(0);
+    api().ClosePrinter(1);
   }
 }
 
-TEST_F(Wine, AReplySplitOverReadsIsKeptUntilWhole) {
+TEST_F(Replies, APrinterSilentPastTheReplyTimeOut) {
+  // The INI's ReplyTimeout after a label's last command: the clock the driver
+  // reads jumps ahead by `elapsed` ms, the printer never answers.
+  struct Row {
+    const char* ini;
+    DWORD elapsed;
+    LONG answer;
+    DWORD code;
+  } rows[] = {
+      {.ini = "", .elapsed = 29000, .answer = 2},
+      {.ini = "", .elapsed = 30000, .answer = -1, .code = 60816},
+      {.ini = "ReplyTimeout=0\r\n", .elapsed = 0x7FFFFFFF, .answer = 2},
+      {.ini = "ReplyTimeout=300\r\n", .elapsed = 300, .answer = -1, .code = 60816},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(testing::Message() << r.ini << r.elapsed);
+    ASSERT_TRUE(host_.write_ini(ini_text(r.ini)));
+    sim().command("silent on", 1);
+    HostJob job(261, 200, 100);
+    ASSERT_EQ(0, print(kTwelve, label(kTwelve), job, true));
+    Replace<kGetTickCount>([r] { return Real<kGetTickCount>()() + r.elapsed; });
+    EXPECT_EQ(r.answer, api().IsPrintFinished(1, nullptr, 0, 0));
+    restore();
+    EXPECT_EQ(r.code, api().GetPrintError(1, nullptr, 0));
+    reset(kTwelve);
+  }
+}
+
+TEST_F(Replies, AReplySplitOverReadsIsKeptUntilWhole) {
   EXPECT_EQ(2, api().IsPrintFinished(1, nullptr, 0, 0));
-  ASSERT_TRUE(sim().ok("send 1B 4F 30", 1));
+  ASSERT_TRUE(sim().send("^O0", 1));
   Sleep(50);
   EXPECT_EQ(2, api().IsPrintFinished(1, nullptr, 0, 0));
-  ASSERT_TRUE(sim().ok("send 30 31 32 0D", 1));
+  ASSERT_TRUE(sim().send("012|", 1));
   LONG remaining = -7;
   EXPECT_EQ(0, poll(kTwelve, &remaining));
   EXPECT_EQ(12, remaining);
@@ -219,11 +311,11 @@ TEST_F(Wine, AReplySplitOverReadsIsKeptUntilWhole) {
   EXPECT_EQ(100u, reads[0].arg[2]);
 }
 
-TEST_F(Wine, WaitGivesUpAfterFiftyPolls) {
+TEST_F(Replies, WaitGivesUpAfterFiftyPolls) {
   EXPECT_EQ(2, api().IsPrintFinished(1, nullptr, 0, 0)) << "the port open";
-  ASSERT_TRUE(sim().ok("send 1B 4F 30 30 30 30 0D", 1));
+  ASSERT_TRUE(sim().send("^O0000|", 1));
   EXPECT_EQ(1u, api().WaitPrintFinished(1, 0));
-  ASSERT_TRUE(sim().ok("send 1B 56 0D", 1));
+  ASSERT_TRUE(sim().send("^V|", 1));
   EXPECT_EQ(0u, api().WaitPrintFinished(1, 0));
   EXPECT_EQ(60814u, api().GetPrintError(1, nullptr, 0));
   // Reads that find nothing, as Windows completes them at once.

@@ -5,7 +5,7 @@
 
 using namespace veldrin_test;
 
-TEST_F(Wine, TheIniFileAsPrinterOneLoadsIt) {
+TEST_F(Settings, TheIniFileAsPrinterOneLoadsIt) {
   struct Row {
     const char* ini;  // the INI file's text; null: no file
     int com;          // where printer 1's labels go
@@ -14,8 +14,7 @@ TEST_F(Wine, TheIniFileAsPrinterOneLoadsIt) {
   } rows[] = {
       {nullptr, 3, "baud=9600 data=8 parity=none stop=1", 198},
       {"VD00=7#19200#7#2#1\r\nVDMAX00=112", 7, "baud=19200 data=7 parity=odd stop=2", 552},
-      {"VD00=4#19200#7#2#\r\nVDMAX00=106\r\nVD01=5#38400#8#0#0#", 3,
-       "baud=9600 data=8 parity=none stop=1", 516},
+      {"VDMAX00=106\r\nVD01=5#38400#8#0#0#", 3, "baud=9600 data=8 parity=none stop=1", 516},
   };
   sim().command("dsr off", 1);
   EXPECT_EQ(0u, api().IsPrintReady(0, 0));
@@ -38,7 +37,7 @@ TEST_F(Wine, TheIniFileAsPrinterOneLoadsIt) {
   }
 }
 
-TEST_F(Wine, RequestSeventeenLooksUpThePrintPosition) {
+TEST_F(Settings, RequestSeventeenLooksUpThePrintPosition) {
   const std::string good = PositionFile(kPositionFields, 100,
                                         {{"Label A", "Other", "1", "99", "9"},
                                          {"LABEL a", "Soap", "1", "7", "3"},
@@ -50,11 +49,13 @@ TEST_F(Wine, RequestSeventeenLooksUpThePrintPosition) {
     std::string file;    // the position file; "": none
     const char* iniMore; // more INI lines
     DWORD printer;
-    bool noBuffer;    // the host gives no temporary buffer
-    const char* sent; // the conditions the next label carries
+    bool noBuffer;     // the host gives no temporary buffer
+    const char* sent;  // the conditions the next label carries
+    DWORD alsoFor = 0; // then the request for this printer too
   } rows[] = {
       {"a record for printer 1", good, "", 1, false, "^K007|^A31"},
       {"the start position cut to three digits", good, "", 2, false, "^K100|^A41"},
+      {"another printer's request leaves this one's alone", good, "", 1, false, "^K007|^A31", 2},
       {"no record for printer 3", good, "", 3, false, "^K012|^A51"},
       {"no file", "", "", 1, false, "^K012|^A51"},
       {"the file the INI file names", good, "[VD_PrintAdjust]\r\nVD_DBPrintPos=Other.adj\r\n", 1,
@@ -81,15 +82,18 @@ TEST_F(Wine, RequestSeventeenLooksUpThePrintPosition) {
     strcpy(params.szFormat, "Label A");
     LONG size = sizeof params;
     EXPECT_EQ(1, api().IoControl(r.printer, 17, &params, &size));
+    if (r.alsoFor)
+      EXPECT_EQ(1, api().IoControl(r.alsoFor, 17, &params, &size));
     restore();
     HostJob job(p.type(), 200, 100);
     ASSERT_EQ(0, print(p, label(p), job, true));
-    const std::string sent = Printable(sim().captured(p.com()));
+    const std::string sent = received(p);
     EXPECT_EQ(r.sent, sent.substr(sent.find("^K"), 10));
     EXPECT_EQ(Leftovers({0, 0, 0, 0, 0, 2, 0}), Left()) << "the buffer freed";
     if (!r.file.empty()) {
       EXPECT_EQ(r.file, read_file(file)) << "never written";
-      EXPECT_EQ(std::vector<uintptr_t>{0}, Args(kLoadDbsInfoFnHF, 2)) << "opened for reading";
+      EXPECT_EQ(std::vector<uintptr_t>(r.alsoFor ? 2 : 1, 0), Args(kLoadDbsInfoFnHF, 2))
+          << "opened for reading";
       EXPECT_TRUE(DeleteFileA(file.c_str())) << "and closed";
     }
     api().ClosePrinter(p.slot());

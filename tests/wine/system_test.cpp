@@ -3,107 +3,154 @@
 // host's usual way back prints the next label dot for dot; printer numbers
 // outside their range and null pointers at every export do no harm; and
 // eight printers print side by side, polled in turn.
-#include <sstream>
+#include <optional>
 
 #include "tests/wine/fixture.h"
 
-namespace {
 using namespace veldrin_test;
 
-// The line reports `events` in place of the transmitter's end after the
-// driver's fifth chunk (a raster piece of the label): a fault in the middle
-// of a send, at a known place.
-void events_in_send(DWORD events) {
-  Replace<kWaitCommEvent>([events, i = 0](HANDLE h, LPDWORD mask, LPOVERLAPPED o) mutable {
-    if (++i != 5)
-      return Real<kWaitCommEvent>()(h, mask, o);
-    *mask = events;
-    return TRUE;
-  });
-}
-} // namespace
-
-TEST_F(Wine, EveryFaultGivesItsCodeAndTheNextLabelPrints) {
-  // The fault, as steps: "sim <command>" for printer 1, "label" (a label
-  // printed to its end), "events <mask>" (in the next send), "timeout" (a
-  // reply time-out of 300 ms), "nowhere" (printer 1 on a port nothing answers
-  // on), "held" (another program holds the port), "fail <call>" (a step of
-  // the port's open fails: the port is closed again). Then what the host does:
-  // "start" (KtPrStartPrint), "follow" (KtPrPrintOneLabel), "ready", "poll"
-  // (until an answer), "cut" (the line cut before the poll).
+TEST_F(System, EveryFaultGivesItsCodeAndTheNextLabelPrints) {
+  enum Act { kReady, kStart, kFollow, kPoll, kStartCutPoll };
   struct Row {
-    const char* fault;
-    const char* act;
+    const char* name;
+    Act act; // what the host then does: ready, a label by start or follow-up, a
+             // poll until an answer, or a label whose line is cut before the poll
     LONG result;
     DWORD code;
+    // The fault.
+    const char* sim = "";        // a simulator command for printer 1
+    bool labelFirst = false;     // a label printed to its end before it
+    DWORD eventsInSend = 0;      // reported in place of the transmitter's end, in the 5th chunk
+    bool labelPrints = false;    // the label sent through it prints whole
+    bool noPort = false;         // printer 1 on a port nothing answers on
+    bool held = false;           // another program holds the port
+    std::optional<Step> failing; // a step of the port's open fails
+    bool replyTimeout = false;   // a reply time-out of 300 ms
   } rows[] = {
-      {"sim close after 500", "start", -1, 60809},
-      {"sim close after 3", "start", -1, 60809},
-      {"label; sim close", "ready", 0, 60806},
-      {"label; sim dsr off", "ready", 0, 60806},
-      {"events 128", "start", -1, 60809}, // EV_ERR
-      {"events 64", "start", -1, 60809},  // EV_BREAK
-      {"events 16", "start", 0, 0},       // EV_DSR: the send goes on
-      {"sim error F", "start poll", -1, 60811},
-      {"timeout; sim silent on", "start poll", -1, 60816},
-      {"timeout; sim pace 2000", "start cut poll", -1, 60816},
-      {"nowhere", "ready", 0, 60800},
-      {"nowhere", "start", -1, 60800},
-      {"nowhere", "follow", -1, 60800},
-      {"nowhere", "poll", 1, 0},
-      {"held", "ready", 0, 60800},
-      {"held", "start", -1, 60800},
-      {"fail GetCommState", "ready", 0, 60800},
-      {"fail SetCommState", "ready", 0, 60800},
-      {"fail SetCommTimeouts", "start", -1, 60800},
-      {"fail SetupComm", "ready", 0, 60800},
+      {.name = "the line cut mid-label",
+       .act = kStart,
+       .result = -1,
+       .code = 60809,
+       .sim = "close after 500"},
+      {.name = "the line cut in the stop command",
+       .act = kStart,
+       .result = -1,
+       .code = 60809,
+       .sim = "close after 3"},
+      {.name = "the line cut after a label",
+       .act = kReady,
+       .result = 0,
+       .code = 60806,
+       .sim = "close",
+       .labelFirst = true},
+      {.name = "DSR off after a label",
+       .act = kReady,
+       .result = 0,
+       .code = 60806,
+       .sim = "dsr off",
+       .labelFirst = true},
+      {.name = "a line error mid-label",
+       .act = kStart,
+       .result = -1,
+       .code = 60809,
+       .eventsInSend = EV_ERR},
+      {.name = "a break mid-label",
+       .act = kStart,
+       .result = -1,
+       .code = 60809,
+       .eventsInSend = EV_BREAK},
+      {.name = "a DSR change mid-label: the send goes on",
+       .act = kStart,
+       .result = 0,
+       .code = 0,
+       .eventsInSend = EV_DSR,
+       .labelPrints = true},
+      {.name = "the line cut while printing",
+       .act = kStartCutPoll,
+       .result = -1,
+       .code = 60816,
+       .sim = "pace 2000",
+       .replyTimeout = true},
+      {.name = "no port: ready", .act = kReady, .result = 0, .code = 60800, .noPort = true},
+      {.name = "no port: start", .act = kStart, .result = -1, .code = 60800, .noPort = true},
+      {.name = "no port: follow", .act = kFollow, .result = -1, .code = 60800, .noPort = true},
+      {.name = "no port: a poll finds nothing to follow",
+       .act = kPoll,
+       .result = 1,
+       .code = 0,
+       .noPort = true},
+      {.name = "a port held: ready", .act = kReady, .result = 0, .code = 60800, .held = true},
+      {.name = "a port held: start", .act = kStart, .result = -1, .code = 60800, .held = true},
+      {.name = "GetCommState fails",
+       .act = kReady,
+       .result = 0,
+       .code = 60800,
+       .failing = Step::GetCommState},
+      {.name = "SetCommState fails",
+       .act = kReady,
+       .result = 0,
+       .code = 60800,
+       .failing = Step::SetCommState},
+      {.name = "SetCommTimeouts fails",
+       .act = kStart,
+       .result = -1,
+       .code = 60800,
+       .failing = Step::SetCommTimeouts},
+      {.name = "SetupComm fails",
+       .act = kReady,
+       .result = 0,
+       .code = 60800,
+       .failing = Step::SetupComm},
   };
   HostJob job(261, 200, 100);
   job.info.bIncremental = 1;
-  HANDLE other = INVALID_HANDLE_VALUE;
   for (const Row& r : rows) {
-    SCOPED_TRACE(testing::Message() << r.fault << " / " << r.act);
+    SCOPED_TRACE(r.name);
+    reset(kTwelve);
     StartCalls();
-    std::istringstream fault(r.fault);
-    for (std::string step; std::getline(fault >> std::ws, step, ';');) {
-      if (step.rfind("sim ", 0) == 0)
-        sim().command(step.substr(4), 1);
-      if (step == "label") {
-        ASSERT_EQ(0, print(kTwelve, label(kTwelve), job, true));
-        ASSERT_EQ(1, poll(kTwelve));
-      }
-      if (step.rfind("fail ", 0) == 0)
-        Fail(step.substr(5));
-      if (step.rfind("events ", 0) == 0)
-        events_in_send(atoi(step.c_str() + 7));
-      if (step == "timeout" || step == "nowhere") {
-        host_.write_ini(step == "timeout" ? ini_text("ReplyTimeout=300\r\n")
-                                          : "[VELDRIN Info]\r\n" + PrinterKeys(1, 40));
-        api().InitPrinter(1, 0);
-      }
-      if (step == "held")
-        other = CreateFileA("\\\\.\\COM1", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                            FILE_FLAG_OVERLAPPED, nullptr);
+    if (r.labelFirst) {
+      ASSERT_EQ(0, print(kTwelve, label(kTwelve), job, true));
+      ASSERT_EQ(1, poll(kTwelve));
     }
-    LONG result = 0;
-    std::istringstream act(r.act);
-    for (std::string step; act >> step;) {
-      if (step == "start" || step == "follow")
-        result += print(kTwelve, label(kTwelve), job, step == "start");
-      if (step == "ready")
-        result += api().IsPrintReady(0, 0);
-      if (step == "cut")
-        sim().command("close", 1);
-      if (step == "poll")
-        result += poll(kTwelve, nullptr, 3000);
+    if (*r.sim)
+      sim().command(r.sim, 1);
+    if (r.failing)
+      Fail(*r.failing);
+    if (r.eventsInSend)
+      Replace<kWaitCommEvent>(
+          [events = r.eventsInSend, i = 0](HANDLE h, LPDWORD mask, LPOVERLAPPED o) mutable {
+            if (++i != 5)
+              return Real<kWaitCommEvent>()(h, mask, o);
+            *mask = events;
+            return TRUE;
+          });
+    if (r.noPort || r.replyTimeout) {
+      host_.write_ini(r.noPort ? "[VELDRIN Info]\r\n" + PrinterKeys(1, 40)
+                               : ini_text("ReplyTimeout=300\r\n"));
+      api().InitPrinter(1, 0);
     }
-    EXPECT_EQ(r.result, result);
+    HANDLE other = r.held ? CreateFileA("\\\\.\\COM1", GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                        OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr)
+                          : INVALID_HANDLE_VALUE;
+    const Picture sent = label(kTwelve, 2);
+    const LONG result = r.act == kReady  ? LONG(api().IsPrintReady(0, 0))
+                        : r.act == kPoll ? poll(kTwelve, nullptr, 3000)
+                                         : print(kTwelve, sent, job, r.act != kFollow);
+    if (r.act == kStartCutPoll) {
+      sim().command("close", 1);
+      EXPECT_EQ(r.result, poll(kTwelve, nullptr, 3000));
+    } else {
+      EXPECT_EQ(r.result, result);
+    }
     restore();
+    if (r.labelPrints) {
+      EXPECT_EQ(1, poll(kTwelve));
+      EXPECT_EQ("", printed(kTwelve, 1, sent));
+    }
     char text[256] = "";
     EXPECT_EQ(r.code, api().GetPrintError(1, text, sizeof text));
     EXPECT_EQ(r.code ? kMessages.at(r.code) : "", text);
     CloseHandle(other);
-    other = INVALID_HANDLE_VALUE;
     // The host's way back: the printer closed, the line again, the settings,
     // ready, a new label.
     api().ClosePrinter(0);
@@ -129,13 +176,8 @@ LONG call_export(Wine& t, const std::string& name, DWORD n) {
   PrinterRef ref{{}, BYTE(n)};
   CondDialogInfo info{1, {}, &ref};
   if (name == "KtPrIsPrintFinished" || name == "KtPrWaitPrintFinished")
-    t.sim().command("send 1B 4F 30 30 30 30 0D", 1);
-  auto finished = [&] {
-    LONG r = 2;
-    for (int i = 0; i < 50 && r == 2; ++i)
-      r = api.IsPrintFinished(n, nullptr, 0, 0);
-    return r;
-  };
+    t.sim().send("^O0000|", 1);
+  auto finished = [&] { return t.poll(Printer{n, 12, 56, 0}, nullptr, 1000); };
   HBITMAP b = LabelBitmap(t.label(kTwelve));
   const LONG r = name == "KtPrInitPrinter"         ? api.InitPrinter(n, 0)
                  : name == "KtPrGetPrintError"     ? api.GetPrintError(n, nullptr, 0)
@@ -157,7 +199,7 @@ LONG call_export(Wine& t, const std::string& name, DWORD n) {
 }
 } // namespace
 
-TEST_F(Wine, NumbersOutOfRangeAtEveryExport) {
+TEST_F(System, NumbersOutOfRangeAtEveryExport) {
   // Each export with every value outside its range (printer numbers 0, 9 and
   // 265, whose low byte is 9; slot indexes 8 and 255). Before each call
   // printer 1 holds 60806 with its port open, and the INI file has moved it to
@@ -201,22 +243,22 @@ TEST_F(Wine, NumbersOutOfRangeAtEveryExport) {
 
       EXPECT_EQ(r.result, call_export(*this, r.name, n));
       EXPECT_EQ(r.firstSlot ? 0u : 60806u, api().GetPrintError(1, nullptr, 0));
-      const std::string sent = sim().captured(1);
+      const std::string sent = received(kTwelve);
       EXPECT_EQ(r.sent, r.sent.empty() ? sent : sent.substr(0, r.sent.size()));
       for (const Printer& p : kPrinters) {
         EXPECT_EQ(LONG(0x100 + p.number), api().IoControl(p.number, 15, nullptr, nullptr));
         if (p.number > 1) {
-          EXPECT_EQ("", sim().captured(p.com())) << "printer " << p.number;
+          EXPECT_EQ("", received(p)) << "printer " << p.number;
         }
       }
       api().ClosePrinter(0);
       EXPECT_EQ(1u, api().IsPrintReady(0, 0));
-      EXPECT_EQ(kStop, r.reloads ? sim().captured(3) : sim().captured(1).substr(sent.size()));
+      EXPECT_EQ(kStop, r.reloads ? received(kPrinters[2]) : received(kTwelve).substr(sent.size()));
     }
   }
 }
 
-TEST_F(Wine, EightPrintersSideBySide) {
+TEST_F(System, EightPrintersSideBySide) {
   // Each printer's own line settings, and two or three copies on some.
   std::string ini = "[VELDRIN Info]\r\n";
   const int baud[8] = {57600, 19200, 38400, 9600, 19200, 57600, 9600, 38400};
