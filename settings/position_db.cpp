@@ -1,7 +1,7 @@
 // AccessPrintPositionDb: the host and file calls around the position file's
-// scan (settings/position_scan.h). The host library opens the file and reads
-// its header and field list; the scan reads, compares and writes the records
-// one at a time through the HFILE calls.
+// access (settings/position_scan.h). The host library opens the file and reads
+// its header; AccessPositionFile does the rest through callbacks wired here to
+// the host's buffer and field-list calls and to the HFILE calls.
 //
 // The file is checked before anything is allocated or written: the header's
 // counts must fit the limits and the real file length, and the five fields
@@ -17,7 +17,6 @@
 #include "host/database.h"
 #include "host/zovav.h"
 #include "settings/ini_layout.h"
-#include "settings/position_db_record.h"
 #include "settings/position_scan.h"
 #include "settings/store.h"
 
@@ -43,18 +42,31 @@ bool position_file_path(char (&path)[MAX_PATH]) {
   return PathFileExistsA(path) != FALSE;
 }
 
+// The callbacks' context is the host's file handle.
+HFILE handle_of(void* context) {
+  return static_cast<HFILE>(reinterpret_cast<INT_PTR>(context));
+}
+
 // Length of the open file, or -1. The file pointer is put back where it was:
 // the host library reads the field descriptors from there (just after the
 // header it has read), and need not seek to them first.
-LONG file_length(HFILE file) {
+int64_t file_length(void* context) {
+  const HFILE file = handle_of(context);
   const LONG here = _llseek(file, 0, FILE_CURRENT);
   const LONG length = _llseek(file, 0, FILE_END);
   return here >= 0 && _llseek(file, here, FILE_BEGIN) == here ? length : -1;
 }
 
-// The scan's file access over the host's file handle.
-HFILE handle_of(void* context) {
-  return static_cast<HFILE>(reinterpret_cast<INT_PTR>(context));
+void* get_buffer(void*, uint32_t size) {
+  return GetTmpBufFnPV(size);
+}
+
+void load_fields(void* context, DbsInfo* info, DbsField* fields) {
+  LoadDbsListFnV(handle_of(context), info, fields);
+}
+
+void free_buffer(void*, void* buffer) {
+  FreeTmpBufFnV(buffer);
 }
 
 int32_t read_at(void* context, uint32_t offset, void* data, uint32_t size) {
@@ -91,25 +103,15 @@ int AccessPrintPositionDb(int printerNumber, const char* format, const char* pro
   if (file == HFILE_ERROR)
     return 0;
 
-  int result = 0;
-  BYTE* buffer = nullptr;
-  const LONG length = file_length(file);
-  // Checked before the host is asked for a buffer of the size the file declares.
-  if (length >= 0 && CheckPositionHeader(info, static_cast<uint64_t>(length))) {
-    buffer = static_cast<BYTE*>(GetTmpBufFnPV(PositionBufferSize(info)));
-    if (buffer != nullptr) {
-      // The descriptors first, then room for one record.
-      DbsField* fields = reinterpret_cast<DbsField*>(buffer);
-      LoadDbsListFnV(file, &info, fields);
-      const PositionFileAccess access{reinterpret_cast<void*>(static_cast<INT_PTR>(file)), read_at,
-                                      write_at};
-      result = AccessPositionRecords(access, &info, fields, buffer + PositionDescriptorBytes(info),
-                                     request);
-    }
-  }
-  // The one way out once the file is open: the buffer first, then the file.
-  if (buffer != nullptr)
-    FreeTmpBufFnV(buffer);
+  const PositionFileAccess access{reinterpret_cast<void*>(static_cast<INT_PTR>(file)),
+                                  file_length,
+                                  get_buffer,
+                                  load_fields,
+                                  read_at,
+                                  write_at,
+                                  free_buffer};
+  // The buffer is given back before the file is closed.
+  const int result = AccessPositionFile(access, &info, request);
   _lclose(file);
   return result;
 }

@@ -1,4 +1,4 @@
-// The print position file's scan over the file-access callbacks.
+// The print position file's access and scan over the host's callbacks.
 #include "settings/position_scan.h"
 
 #include "settings/position_db_record.h"
@@ -53,4 +53,22 @@ int AccessPositionRecords(const PositionFileAccess& file, DbsInfo* info, const D
     return ReadPositionValues(layout, record, request.pnStartPos, request.pnContrast) ? 1 : 0;
   }
   return request.bWrite ? append_record(file, info, layout, record, offset, request) : 0;
+}
+
+int AccessPositionFile(const PositionFileAccess& file, DbsInfo* info,
+                       const PositionRequest& request) {
+  const int64_t length = file.Length(file.pContext);
+  // Checked before the host is asked for a buffer of the size the file declares.
+  if (length < 0 || !CheckPositionHeader(*info, static_cast<uint64_t>(length)))
+    return 0;
+  auto* buffer = static_cast<uint8_t*>(file.GetBuffer(file.pContext, PositionBufferSize(*info)));
+  if (buffer == nullptr)
+    return 0;
+  // The descriptors first, then room for one record.
+  auto* fields = reinterpret_cast<DbsField*>(buffer);
+  file.LoadFields(file.pContext, info, fields);
+  const int result =
+      AccessPositionRecords(file, info, fields, buffer + PositionDescriptorBytes(*info), request);
+  file.FreeBuffer(file.pContext, buffer);
+  return result;
 }

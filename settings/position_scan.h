@@ -1,21 +1,31 @@
-// The print position file's scan: the driver's five fields found among the
-// descriptors, the records read one at a time and compared with the caller's
-// keys, and the matching record read or updated, or a new one appended. Pure
-// code: the open file is reached through two callbacks, so the same scan runs
-// over the host's file handle in the driver and over bytes in memory in the
-// tests and the fuzz target.
+// The print position file's access once the host has opened it and read its
+// header: the header checked against the file's length, the host's temporary
+// buffer, the field descriptors, then the scan: the driver's five fields found
+// among the descriptors, the records read one at a time and compared with the
+// caller's keys, and the matching record read or updated, or a new one
+// appended. Pure code: the host and the open file are reached through
+// callbacks, so the same steps run over the host's file handle in the driver
+// and over bytes in memory in the tests and the fuzz target.
 #pragma once
 
 #include <cstdint>
 
 #include "host/database.h"
 
-// The open position file: reads and writes at a byte offset from its start.
-// Each callback gives the number of bytes moved, or -1 on failure.
+// The open position file and the host's calls on it. Read and Write move
+// bytes at an offset from the file's start and give the number moved, or -1.
 struct PositionFileAccess {
-  void* pContext; // handed to both callbacks
+  void* pContext; // handed to every callback
+  // The file's length in bytes, or -1; the file pointer stays where it was.
+  int64_t (*Length)(void* context);
+  // The host's temporary buffer of `size` bytes, or null.
+  void* (*GetBuffer)(void* context, uint32_t size);
+  // The host reads the header's field descriptors into `fields`, from where
+  // the file pointer stands (just after the header).
+  void (*LoadFields)(void* context, DbsInfo* info, DbsField* fields);
   int32_t (*Read)(void* context, uint32_t offset, void* data, uint32_t size);
   int32_t (*Write)(void* context, uint32_t offset, const void* data, uint32_t size);
+  void (*FreeBuffer)(void* context, void* buffer);
 };
 
 // What the caller asked for.
@@ -39,3 +49,12 @@ struct PositionRequest {
 // ends before its record count is damaged: nothing is delivered or written.
 int AccessPositionRecords(const PositionFileAccess& file, DbsInfo* info, const DbsField* fields,
                           uint8_t* record, const PositionRequest& request);
+
+// Runs one request over an open file whose header the host has read into
+// *info. The header is checked against the file's length before anything is
+// asked of the host; then the host's buffer (descriptors and one record), the
+// descriptors, the scan, and the buffer given back. 0 when the length is
+// unknown, the header is refused, there is no buffer, or the scan gives 0;
+// otherwise the scan's result.
+int AccessPositionFile(const PositionFileAccess& file, DbsInfo* info,
+                       const PositionRequest& request);
