@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstring>
 
 #include "settings/position_db_record.h"
 #include "support/position_file.h"
@@ -15,9 +16,9 @@ const std::vector<FileField> kFields = {{"Format", 8, 0},    {"Product", 6, 8}, 
                                         {"StartPos", 4, 16}, {"Contrast", 2, 20}, {"Memo", 4, 22}};
 
 // The six descriptors and a seventh, which replaces any of the same name.
-std::vector<FileField> With(const char* name, int32_t length, int32_t offset) {
+std::vector<FileField> With(FileField field) {
   std::vector<FileField> fields = kFields;
-  fields.push_back({name, length, offset});
+  fields.push_back(field);
   return fields;
 }
 
@@ -44,9 +45,6 @@ const Texts kRecord1 = Rec("12", "3"), kMemo = Rec("12", "3", "memo");
 const Texts kRecord2 = {"F1", "P1", " 2", "20", "4"}, kLong = {"ABCDEFGH", "P1", "1", "12", "3"};
 const std::string kSame; // the file is left as it was
 using Fail = MemoryFile; // failures on request
-const std::vector<FileField> kOtherCase = {{"FORMAT", 8, 0},    {"product", 6, 8},
-                                           {"MACNO", 2, 14},    {"startpos", 4, 16},
-                                           {"CONTRAST", 2, 20}, {"Memo", 4, 22}};
 
 TEST(PositionFile, Requests) {
   struct Row {
@@ -77,17 +75,23 @@ TEST(PositionFile, Requests) {
       {"stored 0", File({Rec("0", "0")}), kRead, 0, 0, 1, kSame},
       {"empty StartPos", File({Rec("", "3")}), kRead, kUnset, kUnset, 0, kSame},
       {"empty Contrast", File({Rec("12", "")}), kRead, 12, kUnset, 0, kSame},
-      {"field names in other case", File({kRecord1}, kOtherCase), kRead, 12, 3, 1, kSame},
+      {"field names in other case",
+       File({kRecord1}, {{"FORMAT", 8, 0},
+                         {"product", 6, 8},
+                         {"MACNO", 2, 14},
+                         {"startpos", 4, 16},
+                         {"CONTRAST", 2, 20}}),
+       kRead, 12, 3, 1, kSame},
       {"empty product", File({kRecord1, {"F1", "", "1", "30", "5"}}), Key{1, "F1", ""}, 30, 5, 1},
       {"empty product, no empty field", File({kRecord1}), Key{1, "F1", ""}, kUnset, kUnset, 0},
-      {"a field ending at the record's end", File({}, With("Contrast", 2, 26)), kWrite, 12, 3, 1,
-       File({Rec("12", "", "", "3")}, With("Contrast", 2, 26))},
+      {"a field ending at the record's end", File({}, With({"Contrast", 2, 26})), kWrite, 12, 3, 1,
+       File({Rec("12", "", "", "3")}, With({"Contrast", 2, 26}))},
       {"a later descriptor replaces an earlier one",
-       File({Rec("99", "3", "", "55")}, With("startPos", 2, 26)), kRead, 55, 3, 1},
+       File({Rec("99", "3", "", "55")}, With({"startPos", 2, 26})), kRead, 55, 3, 1},
       // Damaged files and failing calls: nothing delivered, nothing written.
       {"no Contrast field", File({}, {kFields.begin(), kFields.begin() + 4}), kWrite, 12, 3, 0},
-      {"a field outside the record", File({}, With("Contrast", 2, 27)), kWrite, 12, 3, 0, kSame},
-      {"a negative offset", File({}, With("Contrast", 2, -1)), kWrite, 12, 3, 0, kSame},
+      {"a field outside the record", File({}, With({"Contrast", 2, 27})), kWrite, 12, 3, 0, kSame},
+      {"a negative offset", File({}, With({"Contrast", 2, -1})), kWrite, 12, 3, 0, kSame},
       {"shrank since measured", File({kRecord1}, kFields, 6264, 2), Key{3, "F1", "P1", true}, 12, 3,
        0, kSame, Fail{.length = 6264}},
       {"a read failing mid scan", File({kRecord1, kRecord2}), Key{3, "F1", "P1", true}, 12, 3, 0,
@@ -120,8 +124,7 @@ TEST(PositionFile, HeaderChecks) {
   const int64_t rows[][6] = {
       {6236, 28, 1, 6, 6236, 3972}, {6236, 28, 1, 6, 6235, 0},    {6236, 28, 2, 6, 6236, 0},
       {6300, 28, 1, 6, 6236, 0},    {2272, 28, 0, 0, 2272, 0},    {6208, 0, 0, 6, 6208, 0},
-      {6208, 28, -1, 6, 6208, 0},   {6208, 65537, 0, 6, 6208, 0}, {170864, 28, 0, 257, 170864, 0},
-  };
+      {6208, 28, -1, 6, 6208, 0},   {6208, 65537, 0, 6, 6208, 0}, {170864, 28, 0, 257, 170864, 0}};
   for (const auto& r : rows) {
     SCOPED_TRACE(&r - rows);
     MemoryFile file{.bytes = File({kRecord1}, kFields, r[0], int32_t(r[2])), .length = r[4]};
@@ -133,20 +136,17 @@ TEST(PositionFile, HeaderChecks) {
   }
 }
 
+// At most 15 characters read, white space and a sign first; values beyond 32 bits saturate.
 TEST(PositionFile, NumberText) {
-  struct Row {
-    const char* text;
-    int32_t length, value;
-  } rows[] = {
-      {"0000000000000019", 16, 1},     {"-5", 2, -5}, {"+7x", 3, 7}, {"99999999999", 11, INT32_MAX},
-      {"-99999999999", 12, INT32_MIN},
-  };
-  for (const Row& r : rows) {
+  const std::pair<const char*, int32_t> rows[] = {
+      {"0000000000000019", 1},    {" 12", 12}, {"-5", -5}, {"+7x", 7}, {"99999999999", INT32_MAX},
+      {"-99999999999", INT32_MIN}};
+  for (const auto& [text, value] : rows) {
     bool empty = true;
-    EXPECT_EQ(ParsePositionNumber(reinterpret_cast<const uint8_t*>(r.text), r.length, &empty),
-              r.value)
-        << r.text;
-    EXPECT_FALSE(empty);
+    const auto* bytes = reinterpret_cast<const uint8_t*>(text);
+    EXPECT_EQ(std::pair(ParsePositionNumber(bytes, int32_t(strlen(text)), &empty), empty),
+              std::pair(value, false))
+        << text;
   }
 }
 } // namespace

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdlib>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -11,68 +12,56 @@
 
 namespace {
 using Rect = std::array<int32_t, 4>; // x, y, w, h of a ChangedRegion or a BlockRect
+const std::vector<Rect> kRefused = {{-1, -1, -1, -1}};
 
-Rect AsRect(const ChangedRegion& r) {
-  return {r.x, r.y, r.width, r.height};
-}
-Rect AsRect(const BlockRect& r) {
-  return {r.x, r.y, r.w, r.h};
-}
 template <typename T> std::vector<Rect> Rects(const T* list, int32_t count) {
   std::vector<Rect> rects;
-  for (int32_t k = 0; k < count; ++k)
-    rects.push_back(AsRect(list[k]));
+  for (const auto& [x, y, w, h] : std::span(list, size_t(count)))
+    rects.push_back({x, y, w, h});
   return rects;
 }
 
 // An all-white bitmap as GetBitmapBits gives it: set bits white at 1 bit per
-// pixel, rows padded to 16 bits.
+// pixel, rows padded to 16 bits; darkened pixels at or past the width land in
+// the padding.
 struct Bitmap {
   int32_t width, height, depth, rowBytes;
   std::vector<uint8_t> bits;
-  Bitmap(int32_t w, int32_t h, int32_t d)
+  Bitmap(int32_t w, int32_t h, int32_t d, const std::vector<std::pair<int32_t, int32_t>>& dark = {})
       : width(w), height(h), depth(d), rowBytes((w * d + 15) / 16 * 2),
-        bits(static_cast<size_t>(rowBytes) * h, 0xFF) {}
-  void Darken(int32_t x, int32_t y) { // x at or past the width lands in the padding
-    uint8_t* row = &bits[static_cast<size_t>(y) * rowBytes];
-    if (depth == 1)
-      row[x / 8] &= static_cast<uint8_t>(~(0x80 >> (x % 8)));
-    for (int32_t b = 0; depth > 1 && b < depth / 8; ++b)
-      row[x * (depth / 8) + b] = 0;
+        bits(static_cast<size_t>(rowBytes) * h, 0xFF) {
+    for (const auto& [x, y] : dark) {
+      uint8_t* row = &bits[static_cast<size_t>(y) * rowBytes];
+      if (depth == 1)
+        row[x / 8] &= static_cast<uint8_t>(~(0x80 >> (x % 8)));
+      for (int32_t b = 0; depth > 1 && b < depth / 8; ++b)
+        row[x * (depth / 8) + b] = 0;
+    }
   }
   BitmapBits View() const { return {bits.data(), width, height, rowBytes, depth}; }
 };
+
+// The regions found from `previous` to `current`, kRefused for -1; the output
+// pointer is written only when regions are found.
+std::vector<Rect> Regions(const Bitmap& previous, const Bitmap& current) {
+  const BitmapBits a = previous.View(), b = current.View();
+  ChangedRegion untouched{}, *out = &untouched;
+  const int16_t n = FindChangedRegionsInBits(&a, &b, &out);
+  EXPECT_TRUE(n > 0 || out == &untouched) << "the output written for " << n;
+  const std::vector<Rect> rects = n < 0 ? kRefused : Rects(out, n);
+  if (n > 0)
+    free(out);
+  return rects;
+}
 
 struct Example {
   int32_t width, height;
   std::vector<std::pair<int32_t, int32_t>> pixels; // darkened in the current label
   std::vector<Rect> regions;                       // expected, in order
-  bool refused = false;                            // expected -1
-  std::array<int32_t, 3> previous{};               // width, height, depth if not the same
+  std::vector<int32_t> depths = {1, 8, 24};
 };
 
-void ExpectRegions(const Example& e, int32_t depth) {
-  SCOPED_TRACE(testing::Message() << e.width << "x" << e.height << " at " << depth << " bpp, "
-                                  << e.pixels.size() << " pixels");
-  const Bitmap previous = e.previous[0] == 0 ? Bitmap(e.width, e.height, depth)
-                                             : Bitmap(e.previous[0], e.previous[1], e.previous[2]);
-  Bitmap current(e.width, e.height, depth);
-  for (const auto& [x, y] : e.pixels)
-    current.Darken(x, y);
-  const BitmapBits a = previous.View(), b = current.View();
-  ChangedRegion untouched{};
-  ChangedRegion* out = &untouched;
-  const int16_t n = FindChangedRegionsInBits(&a, &b, &out);
-  ASSERT_EQ(n, e.refused ? -1 : static_cast<int16_t>(e.regions.size()));
-  if (n <= 0) {
-    EXPECT_EQ(out, &untouched);
-    return;
-  }
-  EXPECT_EQ(Rects(out, n), e.regions);
-  free(out);
-}
-
-TEST(Regions, WorkedExamplesAtEveryDepth) {
+TEST(Regions, WorkedExamplesPaddingAndRefusals) {
   const Example examples[] = {
       {64, 64, {{20, 20}}, {{0, 16, 32, 16}}},
       {64, 64, {{0, 0}}, {{0, 0, 16, 16}}},
@@ -84,70 +73,60 @@ TEST(Regions, WorkedExamplesAtEveryDepth) {
       {64, 64, {{31, 48}, {47, 60}}, {{0, 48, 48, 16}}},
       {8, 8, {{3, 3}}, {{0, 0, 8, 8}}}, // column 0, odd width, right edge: keeps x 0
       {64, 64, {}, {}},
-  };
-  for (int32_t depth : {1, 8, 24})
-    for (const Example& e : examples)
-      ExpectRegions(e, depth);
-}
-
-TEST(Regions, PaddingAndRefusalsAtOneBit) {
-  const Example examples[] = {
-      {20, 20, {{24, 3}}, {{8, 0, 12, 20}}},  // a padding byte
-      {60, 60, {{61, 0}}, {{48, 0, 12, 40}}}, // padding bits of the last byte
-      {72, 8, {{72, 0}}, {}},                 // padding behind whole blocks is not compared
-      {64, 64, {}, {}, true, {64, 65, 1}},
-      {64, 64, {}, {}, true, {72, 64, 1}},
-      {64, 64, {}, {}, true, {64, 64, 8}},
-      {4, 4, {}, {}, true, {4, 4, 4}}, // rows of 2 bytes at both depths
+      {20, 20, {{24, 3}}, {{8, 0, 12, 20}}, {1}},  // a padding byte
+      {60, 60, {{61, 0}}, {{48, 0, 12, 40}}, {1}}, // padding bits of the last byte
+      {72, 8, {{72, 0}}, {}, {1}},                 // padding behind whole blocks is not compared
   };
   for (const Example& e : examples)
-    ExpectRegions(e, 1);
-}
-
-TEST(Regions, ChangedBlockLimit) {
-  // 100 x 101 blocks; the first 10000 in row order fill block rows 0..99.
-  Example e{800, 808, {}, {{0, 0, 800, 808}}};
+    for (int32_t depth : e.depths)
+      EXPECT_EQ(
+          Regions(Bitmap(e.width, e.height, depth), Bitmap(e.width, e.height, depth, e.pixels)),
+          e.regions)
+          << e.width << "x" << e.height << " at " << depth << " bpp, " << e.pixels.size();
+  // Another size or depth (4 x 4 has rows of 2 bytes at 1 and 4 bits).
+  EXPECT_EQ(Regions(Bitmap(64, 65, 1), Bitmap(64, 64, 1)), kRefused);
+  EXPECT_EQ(Regions(Bitmap(72, 64, 1), Bitmap(64, 64, 1)), kRefused);
+  EXPECT_EQ(Regions(Bitmap(64, 64, 8), Bitmap(64, 64, 1)), kRefused);
+  EXPECT_EQ(Regions(Bitmap(4, 4, 4), Bitmap(4, 4, 1)), kRefused);
+  // 100 x 101 blocks; the first 10000 in row order fill block rows 0..99, block 10001 refused.
+  std::vector<std::pair<int32_t, int32_t>> pixels;
   for (int32_t by = 0; by < 100; ++by)
     for (int32_t bx = 0; bx < 100; ++bx)
-      e.pixels.push_back({bx * 8 + 7, by * 8 + 3});
-  ExpectRegions(e, 1);
-  e.pixels.push_back({0, 800}); // block 10001
-  e.refused = true;
-  ExpectRegions(e, 1);
+      pixels.push_back({bx * 8 + 7, by * 8 + 3});
+  const std::vector<Rect> whole = {{0, 0, 800, 808}};
+  EXPECT_EQ(Regions(Bitmap(800, 808, 1), Bitmap(800, 808, 1, pixels)), whole);
+  pixels.push_back({0, 800});
+  EXPECT_EQ(Regions(Bitmap(800, 808, 1), Bitmap(800, 808, 1, pixels)), kRefused);
 }
 
-TEST(Regions, SeedAndGrow) {
-  struct Row {
+TEST(Regions, SeedGrowAndMerge) {
+  struct Grow {
     int32_t nBlkX, nBlkY;
     std::vector<std::pair<int32_t, int32_t>> changed;
     std::vector<Rect> entries;
-  } rows[] = {
+  } grows[] = {
       {8, 8, {{2, 2}}, {{1, 2, 2, 2}}},
       {8, 8, {{3, 6}, {5, 7}}, {{2, 6, 2, 2}, {1, 7, 5, 1}}}, // steps at exactly 0.2 stay
       {8, 8, {{2, 2}, {3, 3}}, {{1, 2, 3, 3}}},               // (3,3) is covered
       {3, 1, {{1, 0}}, {{1, 0, 2, 1}}},                       // never onto column 0
       {4, 4, {{0, 0}, {0, 2}, {2, 0}}, {{0, 0, 4, 3}}},       // right before down
   };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(testing::Message() << row.changed.size() << " blocks, " << row.nBlkX);
-    std::vector<uint8_t> map(static_cast<size_t>(row.nBlkX) * row.nBlkY);
-    for (const auto& [bx, by] : row.changed)
-      map[static_cast<size_t>(by) * row.nBlkX + bx] = 1;
-    std::vector<BlockRect> list(row.changed.size());
-    const int32_t count = SeedAndGrowRegions(map.data(), row.nBlkX, row.nBlkY, list.data());
-    EXPECT_EQ(Rects(list.data(), count), row.entries);
+  for (const Grow& g : grows) {
+    std::vector<uint8_t> map(static_cast<size_t>(g.nBlkX) * g.nBlkY);
+    for (const auto& [bx, by] : g.changed)
+      map[static_cast<size_t>(by) * g.nBlkX + bx] = 1;
+    std::vector<BlockRect> list(g.changed.size());
+    EXPECT_EQ(Rects(list.data(), SeedAndGrowRegions(map.data(), g.nBlkX, g.nBlkY, list.data())),
+              g.entries);
   }
   EXPECT_FALSE(BelowGrowThreshold(1, 5));
   EXPECT_TRUE(BelowGrowThreshold(1, 6));
   EXPECT_FALSE(BelowGrowThreshold(2, 10));
   EXPECT_TRUE(BelowGrowThreshold(2, 11));
-}
-
-TEST(Regions, MergeOnePass) {
-  struct Row {
+  struct Merge {
     std::vector<BlockRect> list;
     std::vector<Rect> merged;
-  } rows[] = {
+  } merges[] = {
       {{{0, 0, 2, 1}, {2, 0, 1, 1}}, {{0, 0, 3, 1}}},               // touching
       {{{0, 0, 2, 1}, {3, 0, 1, 1}}, {{0, 0, 2, 1}, {3, 0, 1, 1}}}, // a column apart
       {{{0, 0, 1, 2}, {0, 2, 1, 1}}, {{0, 0, 1, 3}}},
@@ -158,10 +137,10 @@ TEST(Regions, MergeOnePass) {
       {{{0, 0, 1, 1}, {1, 0, 1, 1}, {2, 0, 1, 1}}, {{0, 0, 2, 1}, {2, 0, 1, 1}}},
       {{{0, 0, 1, 1}, {5, 5, 1, 1}, {6, 5, 1, 1}}, {{0, 0, 1, 1}, {5, 5, 2, 1}}},
   };
-  for (Row& row : rows) {
-    SCOPED_TRACE(testing::PrintToString(Rects(row.list.data(), int32_t(row.list.size()))));
-    const int32_t count = MergeRegions(row.list.data(), static_cast<int32_t>(row.list.size()));
-    EXPECT_EQ(Rects(row.list.data(), count), row.merged);
+  for (Merge& m : merges) {
+    const std::vector<Rect> before = Rects(m.list.data(), int32_t(m.list.size()));
+    EXPECT_EQ(Rects(m.list.data(), MergeRegions(m.list.data(), int32_t(m.list.size()))), m.merged)
+        << testing::PrintToString(before);
   }
 }
 } // namespace
