@@ -201,6 +201,7 @@ TEST_F(PrintJob, EveryFailureOfTheJob) {
     const char* failingWrite = ""; // the write of these bytes fails
     size_t escapes = 0;            // EscapeCommFunction calls
   } rows[] = {
+      // clang-format off
       {.name = "no bitmap", .code = 60804, .lacks = kBitmap},
       {.name = "a brush for a bitmap", .code = 60804, .bitmap = brush},
       {.name = "a bitmap already deleted", .code = 60804, .bitmap = deleted},
@@ -216,13 +217,12 @@ TEST_F(PrintJob, EveryFailureOfTheJob) {
       {.name = "it cannot be selected", .code = 60804, .failing = Step::Select},
       {.name = "no memory for the bits", .code = 60803, .failing = Step::BitsBlock},
       {.name = "the bits come short", .code = 60804, .failing = Step::BitsShort},
-      {.name = "DTR cannot be raised: RTS not tried",
-       .code = 60805,
-       .failing = Step::RaiseDtr,
+      {.name = "DTR cannot be raised: RTS not tried", .code = 60805, .failing = Step::RaiseDtr,
        .escapes = 1},
       {.name = "RTS cannot be raised", .code = 60805, .failing = Step::RaiseRts, .escapes = 2},
       {.name = "the first send fails", .code = 60809, .failingWrite = "^Z1|"},
       {.name = "the print command cannot be sent", .code = 60809, .failingWrite = "^P"},
+      // clang-format on
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.name);

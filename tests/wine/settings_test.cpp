@@ -82,8 +82,9 @@ TEST_F(Settings, RequestSeventeenLooksUpThePrintPosition) {
     strcpy(params.szFormat, "Label A");
     LONG size = sizeof params;
     EXPECT_EQ(1, api().IoControl(r.printer, 17, &params, &size));
-    if (r.alsoFor)
+    if (r.alsoFor) {
       EXPECT_EQ(1, api().IoControl(r.alsoFor, 17, &params, &size));
+    }
     restore();
     HostJob job(p.type(), 200, 100);
     ASSERT_EQ(0, print(p, label(p), job, true));
