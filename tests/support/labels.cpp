@@ -38,17 +38,11 @@ HBITMAP LabelBitmap(const Picture& label, int bitsPerPixel, BYTE black, BYTE whi
     BITMAPINFOHEADER h;
     RGBQUAD colours[256];
   } info{};
-  info.h = {sizeof(BITMAPINFOHEADER),
-            label.width,
-            -label.height,
-            1,
-            WORD(bitsPerPixel),
-            BI_RGB,
-            0,
-            0,
-            0,
-            0,
-            0};
+  info.h.biSize = sizeof info.h;
+  info.h.biWidth = label.width;
+  info.h.biHeight = -label.height; // top row first
+  info.h.biPlanes = 1;
+  info.h.biBitCount = WORD(bitsPerPixel);
   for (int i = 0; i < 256; ++i) {
     const BYTE v = BYTE(bitsPerPixel == 1 ? (i ? 255 : 0) : i);
     info.colours[i] = RGBQUAD{v, v, v, 0};
