@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "labelhost/capture.h"
 #include "labelhost/commands.h"
 #include "labelhost/label_image.h"
 #include "labelhost/printer_ini.h"
@@ -38,6 +39,7 @@ struct CheckOptions {
   const char* product = "";             // --product
   const char* saveLabel = nullptr;      // --save-label FILE.bmp: the test label as printed
   DWORD waitSeconds = 60;               // --wait: how long to follow the job at most
+  const char* capture = nullptr;        // --capture FILE: the driver's transfers
 };
 
 bool parse_options(int argc, char** argv, CheckOptions* o) {
@@ -61,6 +63,8 @@ bool parse_options(int argc, char** argv, CheckOptions* o) {
       o->product = value;
     else if (strcmp(name, "--save-label") == 0)
       o->saveLabel = value;
+    else if (strcmp(name, "--capture") == 0)
+      o->capture = value;
     else if (strcmp(name, "--wait") == 0 && number && n >= 1 && n <= 3600)
       o->waitSeconds = static_cast<DWORD>(n);
     else {
@@ -262,6 +266,8 @@ int CmdCheck(const DriverApi& api, int argc, char** argv) {
   if (!parse_options(argc, argv, &o))
     return 2;
   if (!RequireAllExports(api, "check"))
+    return 1;
+  if (o.capture != nullptr && !StartCapture(api.hModule, o.capture))
     return 1;
   return run(api, o);
 }

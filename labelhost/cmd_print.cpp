@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "labelhost/capture.h"
 #include "labelhost/commands.h"
 #include "labelhost/label_image.h"
 
@@ -32,6 +33,7 @@ struct PrintOptions {
   const char* product = "";         // --product NAME
   std::vector<const char*> extras;  // --extra TEXT, sent after each incremental label
   bool noWait = false;              // --no-wait: do not follow the job
+  const char* capture = nullptr;    // --capture FILE: the driver's transfers
 };
 
 bool number_arg(const char* text, long low, long high, long* out) {
@@ -141,6 +143,8 @@ bool parse_options(int argc, char** argv, PrintOptions* o) {
       o->product = value;
     } else if (flag("--extra")) {
       o->extras.push_back(value);
+    } else if (flag("--capture")) {
+      o->capture = value;
     } else {
       fprintf(stderr, "labelhost print: unknown option %s\n", name);
       return false;
@@ -268,6 +272,8 @@ int CmdPrint(const DriverApi& api, int argc, char** argv) {
   if (!parse_options(argc, argv, &o))
     return 2;
   if (!RequireAllExports(api, "print"))
+    return 1;
+  if (o.capture != nullptr && !StartCapture(api.hModule, o.capture))
     return 1;
   return run(api, o) ? 0 : 1;
 }

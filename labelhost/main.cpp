@@ -20,7 +20,7 @@ const Command kCommands[] = {
     {"info", "", "driver file and version, driver spec, printer specs and print data", CmdInfo},
     {"check",
      "--printer N [--model 12|8] [--size WxH] [--format NAME] [--product NAME]\n"
-     "        [--save-label FILE.bmp] [--wait SECONDS]",
+     "        [--save-label FILE.bmp] [--wait SECONDS] [--capture FILE]",
      "first run of a printer: its settings, then init, ready, a test label (10 mm grid,\n"
      "      WxH mm, default 50x30) and its end, each step timed; on a failure the step,\n"
      "      error, message and a hint, exit status 1",
@@ -45,9 +45,11 @@ const Command kCommands[] = {
      "        [--start MM] [--density 1..9] [--quantity Q] [--labels N] [--incremental]\n"
      "        [--image FILE|FOLDER]... [--file OUT] [--format NAME] [--product NAME]\n"
      "        [--extra TEXT]...\n"
-     "        [--no-wait]",
+     "        [--no-wait] [--capture FILE]",
      "print a run of labels as the host does: drawn labels with a counter, or the --image\n"
-     "      files (a folder's .bmp and .png in name order) one label each, in order",
+     "      files (a folder's .bmp and .png in name order) one label each, in order;\n"
+     "      --capture (print and check) writes every byte the driver sends and receives, timed,\n"
+     "      for tlxsim render",
      CmdPrint},
     {"setup",
      "N [--width 0.1MM] [--length 0.1MM] [--start MM] [--density D] [--no-format]\n"

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "tlxsim/capture.h"
 #include "tlxsim/options.h"
 #include "tlxsim/png_io.h"
 #include "tlxsim/printer.h"
@@ -23,7 +24,7 @@ const char kUsage[] =
     "             [,out=DIR][,save=all|none][,dsr=on|off][,cts=on|off][,error=LETTER]\n"
     "             [,silent][,close-after=N][,capture=on]\n"
     "      LINK = path of the link to the line, comN (the Wine prefix's COMn) or -\n"
-    "  tlxsim render [--model 12|8] [--head MM] STREAM OUT.png\n"
+    "  tlxsim render [--model 12|8] [--head MM] STREAM|CAPTURE OUT.png\n"
     "See docs/tlxsim.md.\n";
 
 // Log lines of a rendered stream go to stdout; nothing is printed or answered.
@@ -83,6 +84,10 @@ int render(const std::vector<std::string>& args) {
     return 1;
   }
   std::string stream((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  // A labelhost capture file: what the driver sent.
+  std::string sent;
+  if (tlxsim::read_capture(stream, &sent))
+    stream = sent;
   if (!model_given)
     config.model = guess_model(stream);
   RenderOutput out;

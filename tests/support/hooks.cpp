@@ -5,6 +5,8 @@
 #include <mutex>
 #include <set>
 
+#include "labelhost/import_patch.h"
+
 namespace {
 struct Entry {
   const char* dll;
@@ -81,27 +83,6 @@ void tally(const Call& c) {
       g.locks[c.arg[0]] += c.fn == kGlobalLock ? 1 : -1;
 }
 
-// Points every import entry of `module` that holds `original` at `thunk`.
-bool patch(HMODULE module, void* original, void* thunk) {
-  auto* base = reinterpret_cast<BYTE*>(module);
-  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
-      base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
-  const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-  bool patched = false;
-  for (auto* d = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress); d->Name;
-       ++d) {
-    for (auto* t = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->FirstThunk); t->u1.Function; ++t) {
-      if (reinterpret_cast<void*>(t->u1.Function) != original)
-        continue;
-      DWORD protect;
-      VirtualProtect(&t->u1.Function, sizeof(t->u1.Function), PAGE_READWRITE, &protect);
-      t->u1.Function = reinterpret_cast<DWORD_PTR>(thunk);
-      VirtualProtect(&t->u1.Function, sizeof(t->u1.Function), protect, &protect);
-      patched = true;
-    }
-  }
-  return patched;
-}
 } // namespace
 
 void NoteCall(Hooked fn, std::initializer_list<uintptr_t> args, uintptr_t result) {
@@ -127,7 +108,7 @@ bool HookImports(HMODULE module) {
     if (original == nullptr)
       continue;
     *e.real = original;
-    any = patch(module, original, e.thunk) || any;
+    any = PatchImport(module, original, e.thunk) || any;
   }
   return any;
 }

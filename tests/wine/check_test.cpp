@@ -1,21 +1,19 @@
 // labelhost check, the installer's first run, as a separate process against
 // the simulated printers: what it prints, where it stops and what it says
 // when the printer, the port or the line settings are wrong.
+#include <sstream>
+
 #include "support/position_file.h"
 #include "tests/wine/fixture.h"
 
 namespace {
 using namespace veldrin_test;
 
-// Runs the bring-up kit's labelhost.exe as the release archive ships it
-// (release\bringup, the driver one folder up) with `args`; its exit status and
-// output. Started directly, not through a shell: each process start costs a
-// second or more where Wine runs emulated.
-int run_labelhost(const std::string& args, std::string* output) {
-  char exe[MAX_PATH];
-  GetModuleFileNameA(nullptr, exe, MAX_PATH);
-  strcpy(strrchr(exe, '\\'), "\\..\\release\\bringup\\labelhost.exe");
-  std::string command = "\"" + std::string(exe) + "\" " + args;
+// Runs a program (a Windows one, or a Linux one through Z:\bin\sh) with its
+// output captured; its exit status. Started directly, not through a shell
+// where it can be avoided: each process start costs a second or more where
+// Wine runs emulated.
+int run_program(std::string command, std::string* output) {
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
   HANDLE read = nullptr, write = nullptr;
   if (!CreatePipe(&read, &write, &inherit, 0))
@@ -41,6 +39,15 @@ int run_labelhost(const std::string& args, std::string* output) {
   CloseHandle(pi.hThread);
   CloseHandle(pi.hProcess);
   return static_cast<int>(status);
+}
+
+// The bring-up kit's labelhost.exe as the release archive ships it
+// (release\bringup, the driver one folder up) with `args`.
+int run_labelhost(const std::string& args, std::string* output) {
+  char exe[MAX_PATH];
+  GetModuleFileNameA(nullptr, exe, MAX_PATH);
+  strcpy(strrchr(exe, '\\'), "\\..\\release\\bringup\\labelhost.exe");
+  return run_program("\"" + std::string(exe) + "\" " + args, output);
 }
 
 // The lines of `text` that start with `key`, each without it and cut at the
@@ -130,5 +137,33 @@ TEST_F(Kit, TheCheckTakesTheHostsStepsAndNamesWhatFailed) {
       EXPECT_EQ("", PrintedDifference(sim(), r.p.com(), 1, label, r.p.number == 1 ? 36 : 248));
     }
     reset(r.p);
+  }
+}
+
+TEST_F(Kit, TheCaptureHoldsEveryByteTheDriverSentAndRead) {
+  // Each line "SECONDS DIRECTION HEX" (CRLF ends); ">" is exactly what the
+  // printer received, so tlxsim render makes of it the label it printed; "<"
+  // what it answered.
+  for (const std::string args :
+       {"print --printer 1 --model 261 --width 400 --length 200", "check --printer 1 --model 12"}) {
+    SCOPED_TRACE(args);
+    reset(kTwelve);
+    const std::string capture = host_.dir() + "\\capture.txt";
+    std::string out;
+    ASSERT_EQ(0, run_labelhost(args + " --capture " + capture, &out)) << out;
+    const std::string text = read_file(capture);
+    std::string sent, answered, time, direction, hex;
+    std::istringstream lines(text.substr(text.find('\n') + 1));
+    for (std::string line; std::getline(lines, line);) {
+      std::istringstream words(line);
+      ASSERT_TRUE(words >> time >> direction >> hex) << line;
+      EXPECT_EQ(time.size() - 4, time.find('.')) << "milliseconds: " << line;
+      for (size_t i = 0; i + 1 < hex.size(); i += 2)
+        (direction == ">" ? sent : answered) += char(std::stoi(hex.substr(i, 2), nullptr, 16));
+    }
+    EXPECT_EQ("# VELDRIN capture\r\n", text.substr(0, 19)) << "a Windows text file";
+    EXPECT_EQ(sim().captured(1), sent);
+    EXPECT_EQ("^O0000|",
+              Printable(answered.substr(answered.size() - std::min<size_t>(answered.size(), 7))));
   }
 }
