@@ -71,7 +71,7 @@ BOOL WINAPI read_file(HANDLE h, LPVOID data, DWORD count, LPDWORD n, LPOVERLAPPE
 UINT WINAPI lwrite(HFILE file, LPCCH data, UINT count) {
   const UINT n = g_lwrite(file, data, count);
   if (n != UINT(HFILE_ERROR))
-    note('>', data, n);
+    note('=', data, n);
   return n;
 }
 

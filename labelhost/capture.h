@@ -6,8 +6,9 @@
 //   # VELDRIN capture
 //   0.015 > 1B5A310D1B530D
 //   0.532 < 1B4F303030300D
-// seconds since the capture began, ">" what the driver wrote (to the printer,
-// or to the host's file in file mode), "<" what it read, then the bytes in hex.
+// seconds since the capture began, ">" what the driver wrote to the port, "<"
+// what it read from it, "=" what it wrote to the host's file in file mode,
+// then the bytes in hex.
 #pragma once
 
 #include <windows.h>

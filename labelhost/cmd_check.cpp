@@ -7,15 +7,22 @@
 // to look at, and a non-zero exit status.
 //
 // Output lines start with a keyword, for people and for grep:
-//   check:    what is checked
-//   driver:   the driver file
-//   version:  its version resource
-//   ini:      the INI file and the printer's settings in it
-//   position: the print position file's record for the check's label format
-//   step:     one step, its result, when it ended and how long it took
-//   result:   "passed", or "FAILED at STEP"; then on a failure
-//   error:    the driver's error code and message
-//   hint:     what to look at
+//   check:           what is checked
+//   driver:          the driver file
+//   version:         its version resource
+//   labelhost reads: the INI file, the printer's settings in it and the print
+//                    position file's record for the check's label format, as
+//                    labelhost reads them with the driver's own procedures
+//   port:            what opening the printer's port gives; when it opens,
+//                    the flow control and DTR/RTS modes the driver keeps
+//                    from it and the modem lines after the open (labelhost
+//                    opens the port itself, before the driver does)
+//   warning:         a flow control of the port that waits for a line that is low
+//   driver reports:  what the loaded driver itself reports through its exports
+//   step:            one step, its result, when it ended and how long it took
+//   result:          "passed", or "FAILED at STEP"; then on a failure
+//   error:           the driver's error code and message
+//   hint:            what to look at (for 60800, what opening the port gives now)
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -24,7 +31,9 @@
 
 #include "labelhost/capture.h"
 #include "labelhost/commands.h"
+#include "labelhost/driver_report.h"
 #include "labelhost/label_image.h"
+#include "labelhost/port_report.h"
 #include "labelhost/printer_ini.h"
 #include "labelhost/test_label.h"
 #include "settings/position_db.h"
@@ -111,6 +120,7 @@ const char* hint_for(DWORD code) {
 struct Check {
   const DriverApi& api;
   const CheckOptions& o;
+  int com; // the printer's port, as labelhost reads the INI file
   DWORD start = GetTickCount();
   DWORD stepStart = GetTickCount();
 
@@ -133,7 +143,11 @@ struct Check {
       printf("error: %lu %s\n", code, message);
     else
       printf("error: none reported by the driver\n");
-    printf("hint: %s\n", hint != nullptr ? hint : hint_for(code));
+    // The port did not open for the driver: what opening it gives now.
+    const std::string portHint = code == 60800 ? PortHint(ReadPort(com)) : "";
+    printf("hint: %s\n", hint != nullptr     ? hint
+                         : !portHint.empty() ? portHint.c_str()
+                                             : hint_for(code));
     api.ClosePrinter(o.printer - 1);
     return 1;
   }
@@ -158,13 +172,31 @@ std::string model_name(const DriverApi& api, WORD typeCode) {
 void show_position(const CheckOptions& o) {
   int32_t start = 0, density = 0;
   if (AccessPrintPositionDb(static_cast<int>(o.printer), o.format, o.product, &start, &density, 0))
-    printf("position: format \"%s\" product \"%s\": start %d mm, density %d (the driver uses "
-           "these)\n",
+    printf("labelhost reads: position file: format \"%s\" product \"%s\": start %d mm, density "
+           "%d\n",
            o.format, o.product, static_cast<int>(start), static_cast<int>(density));
   else
-    printf("position: no record for format \"%s\" product \"%s\" (no position file, or none "
-           "for this printer): start 0 mm, density 5\n",
+    printf("labelhost reads: position file: no record for format \"%s\" product \"%s\" (no "
+           "position file, or none for this printer): the check's own start 0 mm, density 5\n",
            o.format, o.product);
+}
+
+// The printer's port as labelhost finds it, opened before the driver opens
+// it: what the open gives and, when it opens, what the driver keeps of it.
+void show_port(int com) {
+  const PortReading r = ReadPort(com);
+  printf("port: COM%d: %s\n", com, PortStateText(r).c_str());
+  if (r.state != PortState::Free)
+    return;
+  printf("port: COM%d keeps (the driver sets only the line settings): %s\n", com,
+         KeptFlagsText(r.dcb).c_str());
+  if (!r.modemRead) {
+    printf("port: COM%d lines after the open: unread (GetCommModemStatus failed)\n", com);
+    return;
+  }
+  printf("port: COM%d lines after the open: %s\n", com, ModemLinesText(r.modemStatus).c_str());
+  for (const std::string& warning : FlowWarnings(com, r.dcb, r.modemStatus))
+    printf("warning: %s\n", warning.c_str());
 }
 
 std::string now_text() {
@@ -178,17 +210,19 @@ std::string now_text() {
 
 int run(const DriverApi& api, const CheckOptions& o) {
   const WORD typeCode = o.model == 12 ? 261 : 264;
-  Check c{api, o};
+  const PrinterIni ini = ReadPrinterIni(o.printer);
+  Check c{api, o, ini.serial.nComPort};
   const std::string model = model_name(api, typeCode);
   printf("check: printer %lu as %s (type %u), test label %d x %d mm\n", o.printer, model.c_str(),
          typeCode, o.widthMm, o.heightMm);
   ShowDriverFile(api);
-  const PrinterIni ini = ReadPrinterIni(o.printer);
-  printf("ini: %s\n", ini.iniPath.empty() ? "(the host library names none)" : ini.iniPath.c_str());
-  printf("ini: printer %lu: %s, maximum print width %u mm%s\n", o.printer,
+  printf("labelhost reads: ini file %s\n",
+         ini.iniPath.empty() ? "(the host library names none)" : ini.iniPath.c_str());
+  printf("labelhost reads: printer %lu: %s, maximum print width %u mm%s\n", o.printer,
          LineSettingsText(ini.serial).c_str(), ini.maxWidthMm,
          ini.serialFromIni ? "" : " (no serial settings for it: the driver's defaults)");
   show_position(o);
+  show_port(c.com);
 
   PrintData data{};
   data.wTypeCode = typeCode;
@@ -211,6 +245,8 @@ int run(const DriverApi& api, const CheckOptions& o) {
   DWORD paramsSize = sizeof params;
   api.IoControl(o.printer, 17, &params, &paramsSize);
   c.step("KtPrIoControl 17", std::string("label format \"") + o.format + "\"");
+  ShowDriverReport(api, o.printer, typeCode, o.widthMm, o.heightMm, 0, 5);
+  c.stepStart = GetTickCount();
 
   if (!api.IsPrintReady(o.printer - 1, 0))
     return c.fail("KtPrIsPrintReady", "not ready");

@@ -18,6 +18,9 @@ int CmdPrint(const DriverApi& api, int argc, char** argv);
 int CmdSetup(const DriverApi& api, int argc, char** argv);
 int CmdCondDlg(const DriverApi& api, int argc, char** argv);
 int CmdCheck(const DriverApi& api, int argc, char** argv);
+// ports and loopback need no driver: `api` is empty when no other command runs.
+int CmdPorts(const DriverApi& api, int argc, char** argv);
+int CmdLoopback(const DriverApi& api, int argc, char** argv);
 
 // Prints the driver file's path ("driver: ...") and its version resource
 // ("version: VELDRIN 1.0.0 (description, file 1.0.0.0)").

@@ -14,6 +14,7 @@ struct Command {
   const char* usage; // arguments, for the usage text
   const char* help;  // one line on what it does
   int (*run)(const DriverApi&, int, char**);
+  bool driver = true; // needs the driver loaded
 };
 
 const Command kCommands[] = {
@@ -25,6 +26,16 @@ const Command kCommands[] = {
      "      WxH mm, default 50x30) and its end, each step timed; on a failure the step,\n"
      "      error, message and a hint, exit status 1",
      CmdCheck},
+    {"ports", "[COMn]...",
+     "the COM ports Windows knows (registry SERIALCOMM, DOS device names), or the ports\n"
+     "      named, and what opening each gives: free, in use (or access denied), not present;\n"
+     "      with ports named, exit status 1 unless all are free",
+     CmdPorts, false},
+    {"loopback", "COMn [--baud N]",
+     "with a loopback jumper in place of the printer (TX-RX, RTS-CTS, DTR-DSR): sends a\n"
+     "      pattern (default 9600 baud) and switches RTS and DTR, and says which bytes and\n"
+     "      lines came back; exit status 0 when all came back, 1 otherwise",
+     CmdLoopback, false},
     {"init", "N",
      "load printer N's settings (KtPrInitPrinter); show the INI file's keys for it as\n"
      "      labelhost reads them (the driver reports none)",
@@ -89,16 +100,19 @@ int main(int argc, char** argv) {
   if (first >= argc)
     return usage();
   // Check every command of the sequence before the driver is loaded.
+  bool driver = false;
   for (int i = first; i < argc; ++i) {
-    if (find_command(argv[i]) == nullptr) {
+    const Command* c = find_command(argv[i]);
+    if (c == nullptr) {
       fprintf(stderr, "labelhost: unknown command %s\n", argv[i]);
       return usage();
     }
+    driver = driver || c->driver;
     while (i < argc && strcmp(argv[i], "+") != 0)
       ++i;
   }
-  DriverApi api;
-  if (!LoadDriver(driverPath, &api))
+  DriverApi api{};
+  if (driver && !LoadDriver(driverPath, &api))
     return 1;
   int result = 0;
   for (int i = first; i < argc && result == 0; ++i) {

@@ -38,7 +38,8 @@ struct tlx_lines {
   uint32_t err_break;    /* breaks reported through TIOCGICOUNT */
   int32_t holder_pid;    /* process that opened the slave last: no other open while it holds it */
   uint32_t drain_bps;    /* the simulator's drain rate: TLX_LINES_RATE_FAST, _HOST or bits/s */
-  uint32_t reserved[13]; /* zero; keeps the record at 128 bytes */
+  uint32_t loop_lines;   /* 1: a loopback jumper: CTS follows RTS, DSR follows DTR; 0: in_lines */
+  uint32_t reserved[12]; /* zero; keeps the record at 128 bytes */
 };
 
 #endif

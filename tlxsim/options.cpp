@@ -75,6 +75,9 @@ bool apply_port_key(const std::string& key, const std::string& value, PortOption
   } else if (key == "line") {
     if (!parse_line_settings(value, &p->line))
       return fail(error, "line takes BAUD-DATA-PARITY-STOP, as 57600-8-none-1");
+  } else if (key == "loopback") {
+    if (!parse_loopback(value, &p->loopback))
+      return fail(error, "loopback must be on, data or off");
   } else if (key == "close-after") {
     if (!parse_number(value, 0, uint64_t(1) << 40, &n))
       return fail(error, "close-after takes a byte count");
@@ -98,6 +101,22 @@ bool parse_switch(const std::string& text, bool* value) {
     return true;
   }
   return false;
+}
+
+bool parse_loopback(const std::string& text, Loopback* loopback) {
+  const std::string t = lower(text);
+  bool on = false;
+  if (t == "data")
+    *loopback = Loopback::Data;
+  else if (parse_switch(t, &on))
+    *loopback = on ? Loopback::Lines : Loopback::Off;
+  else
+    return false;
+  return true;
+}
+
+const char* loopback_text(Loopback loopback) {
+  return loopback == Loopback::Lines ? "on" : loopback == Loopback::Data ? "data" : "off";
 }
 
 bool parse_number(const std::string& text, uint64_t min, uint64_t max, uint64_t* value) {

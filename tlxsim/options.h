@@ -20,6 +20,13 @@ struct LineRate {
   uint32_t baud = 0; // Fixed: bits per second
 };
 
+// What stands at the far end of the line instead of the printer.
+enum class Loopback : uint8_t {
+  Off,  // the printer
+  Data, // a jumper from TX to RX: every byte comes back; the lines are the printer's
+  Lines // that jumper, and RTS to CTS, DTR to DSR: CTS follows RTS, DSR follows DTR
+};
+
 // One simulated printer and its line.
 struct PortOptions {
   std::string link;         // symbolic link made to the pty slave; "" for none
@@ -36,6 +43,7 @@ struct PortOptions {
   int64_t close_after = -1; // cut the line after this many bytes (-1: never)
   bool capture = false;     // keep every byte taken off the line in <out>/received.bin
   std::string line;         // the printer's own line settings (settings_text form); "" any
+  Loopback loopback{};      // a loopback jumper instead of the printer (Off)
 };
 
 struct ServeOptions {
@@ -53,6 +61,9 @@ bool parse_switch(const std::string& text, bool* value);
 // "fast", "line" or a positive number of bits per second.
 bool parse_rate(const std::string& text, LineRate* rate);
 std::string rate_text(const LineRate& rate);
+// "on" (data and lines), "data" (data only) or "off".
+bool parse_loopback(const std::string& text, Loopback* loopback);
+const char* loopback_text(Loopback loopback);
 // A decimal number within [min, max].
 bool parse_number(const std::string& text, uint64_t min, uint64_t max, uint64_t* value);
 // The printer's own line settings, "BAUD-DATA-PARITY-STOP" (57600-8-none-1), in the form the

@@ -155,7 +155,8 @@ class SimPort final : public PrinterOutput {
 public:
   SimPort(const PortOptions& o, const std::string& lines_dir, bool echo)
       : opts_(o), lines_dir_(lines_dir), echo_(echo), printer_(o.printer, *this), rate_(o.rate),
-        dsr_(o.dsr), cts_(o.cts), close_after_(o.close_after), line_(o.line) {
+        dsr_(o.dsr), cts_(o.cts), loopback_(o.loopback), close_after_(o.close_after),
+        line_(o.line) {
     printer_.set_silent(o.silent);
     if (o.error)
       printer_.set_error(o.error, o.error_count);
@@ -347,6 +348,13 @@ public:
         (verb == "dsr" ? dsr_ : cts_) = on;
       publish_in_lines();
       log(verb + (on ? " on" : " off"));
+      return "ok";
+    }
+    if (verb == "loopback" && argc == 1) {
+      if (!parse_loopback(w[1], &loopback_))
+        return "err loopback takes on, data or off";
+      publish_in_lines();
+      log(std::string("loopback ") + loopback_text(loopback_));
       return "ok";
     }
     if (verb == "error" && argc >= 1) {
@@ -559,13 +567,15 @@ private:
   }
 
   void publish_in_lines() {
-    if (lines_)
-      store(lines_->in_lines, uint32_t((dsr_ ? TIOCM_DSR : 0) | (cts_ ? TIOCM_CTS : 0)));
+    if (!lines_)
+      return;
+    store(lines_->in_lines, uint32_t((dsr_ ? TIOCM_DSR : 0) | (cts_ ? TIOCM_CTS : 0)));
+    store(lines_->loop_lines, loopback_ == Loopback::Lines ? 1u : 0u);
   }
 
   void publish_rate() {
     if (lines_)
-      store(lines_->drain_bps, rate_.mode == LineRate::Fast    ? TLX_LINES_RATE_FAST
+      store(lines_->drain_bps, rate_.mode == LineRate::Fast   ? TLX_LINES_RATE_FAST
                                : rate_.mode == LineRate::Line ? TLX_LINES_RATE_HOST
                                                               : rate_.baud);
   }
@@ -622,7 +632,11 @@ private:
       last_rx_ = now;
       idle_flushed_ = false;
       capture(data, n);
-      if (line_matches())
+      // A loopback jumper sends every byte straight back; the printer sees none of them.
+      if (loopback_ != Loopback::Off) {
+        if (!write_line(data, n))
+          log("echo lost " + std::to_string(n) + " bytes");
+      } else if (line_matches())
         printer_.receive(data, n, now / 1000);
       else
         garbled();
@@ -716,6 +730,7 @@ private:
   Printer printer_;              // the printer behind the line
   LineRate rate_;                // drain rate
   bool dsr_, cts_;               // lines the printer drives
+  Loopback loopback_;            // a loopback jumper instead of the printer
   int64_t close_after_;          // bytes until the line is cut; -1 never
   int master_ = -1;              // pty master: the printer's end of the line
   int slave_ = -1;               // our own hold on the slave
@@ -960,7 +975,7 @@ private:
     }
     if (w[0] == "help")
       return "ok ping ports quit [@NAME] status settings received labels pending log reset "
-             "dsr cts silent error line send rate pace fault close reopen snapshot";
+             "dsr cts loopback silent error line send rate pace fault close reopen snapshot";
     return port->execute(w, line, more);
   }
 

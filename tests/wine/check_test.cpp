@@ -9,57 +9,24 @@
 namespace {
 using namespace veldrin_test;
 
-// Runs a program (a Windows one, or a Linux one through Z:\bin\sh) with its
-// output captured; its exit status. Started directly, not through a shell
-// where it can be avoided: each process start costs a second or more where
-// Wine runs emulated.
-int run_program(std::string command, std::string* output) {
-  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  HANDLE read = nullptr, write = nullptr;
-  if (!CreatePipe(&read, &write, &inherit, 0))
-    return 99;
-  SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
-  STARTUPINFOA si{};
-  si.cb = sizeof si;
-  si.dwFlags = STARTF_USESTDHANDLES;
-  si.hStdOutput = si.hStdError = write;
-  PROCESS_INFORMATION pi{};
-  const BOOL started = CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                      nullptr, &si, &pi);
-  CloseHandle(write);
-  char buf[4096];
-  for (DWORD n; started && ReadFile(read, buf, sizeof buf, &n, nullptr) && n > 0;)
-    output->append(buf, n);
-  CloseHandle(read);
-  if (!started)
-    return 99;
-  DWORD status = 99;
-  WaitForSingleObject(pi.hProcess, INFINITE);
-  GetExitCodeProcess(pi.hProcess, &status);
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
-  return static_cast<int>(status);
-}
-
-// The bring-up kit's labelhost.exe as the release archive ships it
-// (release\bringup, the driver one folder up) with `args`.
-int run_labelhost(const std::string& args, std::string* output) {
-  char exe[MAX_PATH];
-  GetModuleFileNameA(nullptr, exe, MAX_PATH);
-  strcpy(strrchr(exe, '\\'), "\\..\\release\\bringup\\labelhost.exe");
-  return run_program("\"" + std::string(exe) + "\" " + args, output);
-}
-
-// The lines of `text` that start with `key`, each without it and cut at the
-// first of `stop`, joined by " | ".
-std::string lines_of(const std::string& text, const std::string& key, const char* stop = "\r\n") {
-  std::string found;
-  for (size_t at = 0; (at = text.find("\n" + key, at)) != std::string::npos; ++at) {
-    const size_t from = at + 1 + key.size();
-    found +=
-        (found.empty() ? "" : " | ") + text.substr(from, text.find_first_of(stop, from) - from);
-  }
-  return found;
+// Sets COMn's flow control as another program may leave it: DTR and RTS on,
+// CTS flow control on or off. The port stays held (the handle returned) when
+// `hold`, else it is closed and the result is null.
+HANDLE set_port_flow(int com, bool ctsFlow, bool hold) {
+  const std::string name = "\\\\.\\COM" + std::to_string(com);
+  HANDLE h = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
+                         nullptr);
+  DCB dcb{};
+  dcb.DCBlength = sizeof dcb;
+  EXPECT_TRUE(GetCommState(h, &dcb));
+  dcb.fOutxCtsFlow = ctsFlow;
+  dcb.fRtsControl = RTS_CONTROL_ENABLE;
+  dcb.fDtrControl = DTR_CONTROL_ENABLE;
+  EXPECT_TRUE(SetCommState(h, &dcb));
+  if (hold)
+    return h;
+  CloseHandle(h);
+  return nullptr;
 }
 } // namespace
 
@@ -67,25 +34,63 @@ TEST_F(Kit, TheCheckTakesTheHostsStepsAndNamesWhatFailed) {
   const std::string ready =
       "KtPrGetPrintData | KtPrInitPrinter | KtPrIoControl 17 | KtPrIsPrintReady";
   const std::string all = ready + " | KtPrStartPrint | KtPrIsPrintFinished";
+  const char* const plain = "CTS flow off, DSR flow off, DSR sensitivity off, DTR control enable, "
+                            "RTS control enable, XON/XOFF out off, in off";
+  const char* const healthy = "CTS on, DSR on, RLSD off, RI off";
   struct Row {
     const Printer& p;
     const char* fault; // a simulator command first, "" none
     int com;           // the port the INI file names, 0 the printer's own
     std::string steps;
     std::string result;
-    DWORD code;       // the driver's error code, 0 none
-    const char* hint; // the hint's first words
+    DWORD code;               // the driver's error code, 0 none
+    const char* hint;         // the hint's first words
+    const char* port;         // what opening the port gives
+    const char* keeps = "";   // when free: the flags the driver keeps
+    const char* lines = "";   // when free: the modem lines after the open
+    bool hold = false;        // this program holds the port during the check
+    bool ctsFlow = false;     // the port is left with CTS flow control
+    const char* warning = ""; // the warnings' first words
   } rows[] = {
-      {kTwelve, "", 0, all, "passed"},
-      {kEight, "", 0, all, "passed"},
-      {kTwelve, "", 20, ready, "FAILED at KtPrIsPrintReady", 60800, "cable and port"},
-      {kTwelve, "dsr off", 0, ready, "FAILED at KtPrIsPrintReady", 60806, "printer power and DSR"},
-      {kEight, "silent on", 0, all, "FAILED at KtPrIsPrintFinished", 60816, "the printer did not"},
+      {kTwelve, "", 0, all, "passed", 0, "", "free", plain, healthy},
+      {kEight, "", 0, all, "passed", 0, "", "free", plain, healthy},
+      {kTwelve, "", 20, ready, "FAILED at KtPrIsPrintReady", 60800,
+       "cable and port: COM20 opens, but no serial port answers behind it",
+       "opens, but no serial port answers behind it (GetCommState: error 1)"},
+      {kTwelve, "", 200, ready, "FAILED at KtPrIsPrintReady", 60800,
+       "cable and port: COM200 is not on this PC", "not present (error 2)"},
+      {kTwelve, "", 0, ready, "FAILED at KtPrIsPrintReady", 60800,
+       "cable and port: COM1 is in use by another program",
+       "in use by another program, or access denied (error 5)", "", "", true},
+      {kTwelve, "dsr off", 0, ready, "FAILED at KtPrIsPrintReady", 60806, "printer power and DSR",
+       "free", plain, "CTS on, DSR off, RLSD off, RI off"},
+      {kEight, "silent on", 0, all, "FAILED at KtPrIsPrintFinished", 60816, "the printer did not",
+       "free", plain, healthy},
       {kEight, "error F always", 0, all, "FAILED at KtPrIsPrintFinished", 60811,
-       "the printer's own"},
+       "the printer's own", "free", plain, healthy},
       {kTwelve, "line 9600-8-none-1", 0, all, "FAILED at KtPrIsPrintFinished", 60812,
-       "line settings"},
+       "line settings", "free", plain, healthy},
+      // Wine does not hold a pseudo-terminal's output back for CTS: the label
+      // goes out here, where on Windows it would not.
+      {kTwelve, "cts off", 0, all, "passed", 0, "", "free",
+       "CTS flow on, DSR flow off, DSR sensitivity off, DTR control enable, RTS control "
+       "enable, XON/XOFF out off, in off",
+       "CTS off, DSR on, RLSD off, RI off", false, true,
+       "COM1 sends only while CTS is on (CTS flow control, kept by the driver) and CTS is off"},
   };
+  const std::map<DWORD, std::string> reports = {
+      {1, "KtPrGetPrintData: type 261, 12 dots/mm, the model's maximum print width 106 mm, "
+          "printer 1 | KtPrIoControl 13: type 261, printer 1 | its label to a file after "
+          "KtPrIoControl 17: start 12 mm, density 4, 36 dots from the head's left edge (centred "
+          "in 56 mm)"},
+      {2, "KtPrGetPrintData: type 264, 8 dots/mm, the model's maximum print width 112 mm, "
+          "printer 2 | KtPrIoControl 13: type 261, printer 2 | its label to a file after "
+          "KtPrIoControl 17: start 0 mm, density 5, 248 dots from the head's left edge (centred "
+          "in 112 mm)"}};
+  const std::map<DWORD, std::string> positions = {
+      {1, "format \"VELDRIN CHECK\" product \"\": start 12 mm, density 4"},
+      {2, "no record for format \"VELDRIN CHECK\" product \"\" (no position file, or none for "
+          "this printer): the check's own start 0 mm, density 5"}};
   // Printer 1 has a stored position for the check's label format.
   ASSERT_TRUE(
       write_file(host_.dir() + "\\VD_PosAdjust.adj",
@@ -95,32 +100,41 @@ TEST_F(Kit, TheCheckTakesTheHostsStepsAndNamesWhatFailed) {
   version.erase(version.find_last_not_of(" \r\n") + 1);
   for (const Row& r : rows) {
     SCOPED_TRACE(std::to_string(r.p.number) + " " + r.fault + " " + std::to_string(r.com));
-    ASSERT_TRUE(
-        host_.write_ini("[VELDRIN Info]\r\nReplyTimeout=1000\r\n" +
-                        PrinterKeys(r.p.number, r.com ? r.com : r.p.com(), 57600, r.p.headMm)));
+    const int com = r.com ? r.com : r.p.com();
+    ASSERT_TRUE(host_.write_ini("[VELDRIN Info]\r\nReplyTimeout=1000\r\n" +
+                                PrinterKeys(r.p.number, com, 57600, r.p.headMm)));
     ASSERT_TRUE(!*r.fault || sim().ok(r.fault, r.p.com()));
+    HANDLE held = r.com ? nullptr : set_port_flow(com, r.ctsFlow, r.hold);
     std::string out;
     EXPECT_EQ(r.code ? 1u : 0u,
-              run_labelhost("check --printer " + std::to_string(r.p.number) + " --model " +
-                                std::to_string(r.p.dots) + " --save-label " + bmp,
-                            &out))
+              RunLabelhost("check --printer " + std::to_string(r.p.number) + " --model " +
+                               std::to_string(r.p.dots) + " --save-label " + bmp,
+                           &out))
         << out;
-    EXPECT_EQ(r.steps, lines_of(out, "step: ", ":"));
-    EXPECT_EQ(r.result, lines_of(out, "result: ").substr(0, r.result.size()));
+    if (held != nullptr)
+      CloseHandle(held);
+    EXPECT_EQ(r.steps, LinesOf(out, "step: ", ":"));
+    EXPECT_EQ(r.result, LinesOf(out, "result: ").substr(0, r.result.size()));
     EXPECT_NE(std::string::npos, out.find("\nversion: VELDRIN " + version));
     char settings[120];
     snprintf(settings, sizeof settings,
              "printer %lu: COM%d, 57600 baud, 8 data bits, 1 stop bit, parity none, maximum print "
              "width %d mm",
-             r.p.number, r.com ? r.com : r.p.com(), r.p.headMm);
-    EXPECT_EQ(host_.ini_path() + " | " + settings, lines_of(out, "ini: "));
-    const std::string position =
-        r.p.number == 1 ? "format \"VELDRIN CHECK\" product \"\": start 12 mm, density 4"
-                        : "no record for format \"VELDRIN CHECK\"";
-    EXPECT_EQ(position, lines_of(out, "position: ").substr(0, position.size()));
+             r.p.number, com, r.p.headMm);
+    EXPECT_EQ("ini file " + host_.ini_path() + " | " + settings +
+                  " | position file: " + positions.at(r.p.number),
+              LinesOf(out, "labelhost reads: "));
+    EXPECT_EQ(reports.at(r.p.number), LinesOf(out, "driver reports: "));
+    const std::string name = "COM" + std::to_string(com);
+    EXPECT_EQ(name + ": " + r.port +
+                  (*r.keeps ? " | " + name + " keeps (the driver sets only the line settings): " +
+                                  r.keeps + " | " + name + " lines after the open: " + r.lines
+                            : ""),
+              LinesOf(out, "port: "));
+    EXPECT_EQ(r.warning, LinesOf(out, "warning: ").substr(0, strlen(r.warning)));
     if (r.code != 0) {
-      EXPECT_EQ(std::to_string(r.code) + " " + kMessages.at(r.code), lines_of(out, "error: "));
-      EXPECT_EQ(r.hint, lines_of(out, "hint: ").substr(0, strlen(r.hint)));
+      EXPECT_EQ(std::to_string(r.code) + " " + kMessages.at(r.code), LinesOf(out, "error: "));
+      EXPECT_EQ(r.hint, LinesOf(out, "hint: ").substr(0, strlen(r.hint)));
     } else {
       // A 50 x 30 mm label with one-dot lines every 10 mm, centred on the head.
       Picture label;
@@ -136,6 +150,8 @@ TEST_F(Kit, TheCheckTakesTheHostsStepsAndNamesWhatFailed) {
       EXPECT_EQ(r.p.dots == 12 ? "0 120 240 360 480 599 " : "0 80 160 240 320 399 ", full);
       EXPECT_EQ("", PrintedDifference(sim(), r.p.com(), 1, label, r.p.number == 1 ? 36 : 248));
     }
+    if (r.ctsFlow)
+      set_port_flow(com, false, false);
     reset(r.p);
   }
 }
@@ -150,7 +166,7 @@ TEST_F(Kit, TheCaptureHoldsEveryByteTheDriverSentAndRead) {
     reset(kTwelve);
     const std::string capture = host_.dir() + "\\capture.txt";
     std::string out;
-    ASSERT_EQ(0, run_labelhost(args + " --capture " + capture, &out)) << out;
+    ASSERT_EQ(0, RunLabelhost(args + " --capture " + capture, &out)) << out;
     const std::string text = read_file(capture);
     std::string sent, answered, time, direction, hex;
     std::istringstream lines(text.substr(text.find('\n') + 1));

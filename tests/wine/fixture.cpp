@@ -151,6 +151,47 @@ void FailWrite(const std::string& prefix) {
   });
 }
 
+int RunLabelhost(const std::string& args, std::string* output) {
+  char exe[MAX_PATH];
+  GetModuleFileNameA(nullptr, exe, MAX_PATH);
+  strcpy(strrchr(exe, '\\'), "\\..\\release\\bringup\\labelhost.exe");
+  std::string command = "\"" + std::string(exe) + "\" " + args;
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  HANDLE read = nullptr, write = nullptr;
+  if (!CreatePipe(&read, &write, &inherit, 0))
+    return 99;
+  SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
+  STARTUPINFOA si{};
+  si.cb = sizeof si;
+  si.dwFlags = STARTF_USESTDHANDLES;
+  si.hStdOutput = si.hStdError = write;
+  PROCESS_INFORMATION pi{};
+  const BOOL started = CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                      nullptr, &si, &pi);
+  CloseHandle(write);
+  char buf[4096];
+  for (DWORD n; started && ReadFile(read, buf, sizeof buf, &n, nullptr) && n > 0;)
+    output->append(buf, n);
+  CloseHandle(read);
+  if (!started)
+    return 99;
+  DWORD status = 99;
+  WaitForSingleObject(pi.hProcess, INFINITE);
+  GetExitCodeProcess(pi.hProcess, &status);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  return static_cast<int>(status);
+}
+
+std::string LinesOf(const std::string& text, const std::string& key, const char* stop) {
+  std::string found;
+  for (size_t at = 0; (at = text.find("\n" + key, at)) != std::string::npos; ++at) {
+    const size_t from = at + 1 + key.size();
+    found +=
+        (found.empty() ? "" : " | ") + text.substr(from, text.find_first_of(stop, from) - from);
+  }
+  return found;
+}
 void Wine::restore() {
   RestoreCalls();
   Replace<kSleep>([](DWORD ms) {
@@ -209,8 +250,8 @@ std::string Wine::received(const Printer& p) {
 }
 
 void Wine::reset(const Printer& p) {
-  for (const char* healthy :
-       {"dsr on", "error off", "silent off", "line off", "pace 5", "rate fast"})
+  for (const char* healthy : {"dsr on", "cts on", "loopback off", "error off", "silent off",
+                              "line off", "pace 5", "rate fast"})
     EXPECT_TRUE(sim().ok(healthy, p.com()));
   WaitUntil([&] { return sim().number("pending", p.com()) == 0; }, 10000);
   sim().command("reset", p.com());

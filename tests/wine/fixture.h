@@ -64,6 +64,15 @@ void Fail(Step step);
 // Makes every WriteFile of bytes that start with `prefix` (the notation) fail.
 void FailWrite(const std::string& prefix);
 
+// Runs the bring-up kit's labelhost.exe as the release archive ships it
+// (release\bringup, the driver one folder up) with `args`; its exit status,
+// and its output in *output. Started directly, not through a shell: each
+// process start costs a second or more where Wine runs emulated.
+int RunLabelhost(const std::string& args, std::string* output);
+// The lines of `text` that start with `key`, each without it and cut at the
+// first of `stop`, joined by " | ".
+std::string LinesOf(const std::string& text, const std::string& key, const char* stop = "\r\n");
+
 // The driver's string table by id: messages, model names, dialog texts.
 extern const std::map<UINT, std::string> kMessages;
 

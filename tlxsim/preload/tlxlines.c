@@ -324,10 +324,16 @@ static int serve_ioctl(int fd, unsigned long req, void* arg, int* result) {
   if (!r || !arg)
     return 0;
   switch (req) {
-  case TIOCMGET:
-    *(int*)arg = (int)(__atomic_load_n(&r->in_lines, __ATOMIC_ACQUIRE) |
-                       __atomic_load_n(&r->out_lines, __ATOMIC_ACQUIRE));
+  case TIOCMGET: {
+    const uint32_t out = __atomic_load_n(&r->out_lines, __ATOMIC_ACQUIRE);
+    uint32_t in = __atomic_load_n(&r->in_lines, __ATOMIC_ACQUIRE);
+    /* A loopback jumper ties the host's own lines back to it: RTS to CTS, DTR to DSR. */
+    if (__atomic_load_n(&r->loop_lines, __ATOMIC_ACQUIRE))
+      in = (in & ~(uint32_t)(TIOCM_CTS | TIOCM_DSR)) | ((out & TIOCM_RTS) ? TIOCM_CTS : 0) |
+           ((out & TIOCM_DTR) ? TIOCM_DSR : 0);
+    *(int*)arg = (int)(in | out);
     break;
+  }
   case TIOCMSET:
   case TIOCMBIS:
   case TIOCMBIC:
