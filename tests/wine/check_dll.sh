@@ -4,7 +4,9 @@
 # (KtPrRePrintOneLabel at the same address as KtPrStartPrint), and imports from
 # Windows' own DLLs and the host library only, every one of them in Windows XP
 # SP3 (xp-imports.txt); no time stamp and no build folder in it; stripped,
-# with a .gnu_debuglink that names its debug file and that file's checksum.
+# with a .gnu_debuglink that names its debug file and that file's checksum;
+# with a CodeView debug directory entry naming VELDRIN.pdb, whose GUID and age
+# the PDB beside it carries, with the exports' names and without build folders.
 # The bring-up kit's programs, given after it, must load on the same PCs and
 # ship stripped: their imports and sections are checked too.
 set -euo pipefail
@@ -66,10 +68,31 @@ name=$(printf '%s' "$(basename "$debug")" | od -An -tx1 | tr -d ' \n')
 crc=$(gzip -c "$debug" | tail -c 8 | head -c 4 | od -An -tx1 | tr -d ' \n')
 [[ $link == "$name"00* && $link == *"$crc" ]] ||
   { echo "the debug link does not name $(basename "$debug") with its checksum"; fail=1; }
+# The CodeView entry (RSDS, GUID, age, name) that WinDbg and Visual Studio match
+# the PDB by; the PDB's info stream holds the same age and GUID one after the
+# other. Its public symbols name the exports.
+hex() { od -An -tx1 -v "$@" | tr -d ' \n'; }
+pdb=${1%.dll}.pdb
+entry=$(grep -A1 ' CodeView ' <<<"$dump" || true)
+offset=$(awk '$2 == "CodeView" { print $5 }' <<<"$entry")
+if [[ $entry == *"format RSDS"*" pdb VELDRIN.pdb)" && -n $offset ]]; then
+  record=$(hex -j$((16#$offset)) -N24 "$1")
+  [[ ${record:0:8} == 52534453 ]] || { echo "the CodeView entry does not point at an RSDS record"; fail=1; }
+  [[ $(hex -N32 "$pdb") == "$(printf 'Microsoft C/C++ MSF 7.00\r\n\032DS\0\0\0' | hex)" ]] ||
+    { echo "$(basename "$pdb") is not a PDB"; fail=1; }
+  [[ $(hex "$pdb") == *"${record:40:8}${record:8:32}"* ]] ||
+    { echo "$(basename "$pdb") does not carry the GUID and age of the DLL's CodeView entry"; fail=1; }
+  grep -qaF '_KtPrStartPrint@16' "$pdb" || { echo "$(basename "$pdb") does not name the exports"; fail=1; }
+else
+  echo "no CodeView debug directory entry naming VELDRIN.pdb"; fail=1
+fi
 # Reproducible: no time stamp, and the folder it was built in does not show.
 pe=$(od -An -tu4 -j60 -N4 "$1")
 [[ $(od -An -tu4 -j$((pe + 8)) -N4 "$1") -eq 0 ]] || { echo "a time stamp in the PE header"; fail=1; }
 ! grep -qF "$(cd "$(dirname "$0")/../.." && pwd)" "$1" || { echo "the source folder shows"; fail=1; }
+for folder in "$(cd "$(dirname "$0")/../.." && pwd -P)" "$(cd "$(dirname "$1")/.." && pwd -P)"; do
+  ! grep -qaF "$folder" "$pdb" || { echo "$(basename "$pdb") names the folder $folder"; fail=1; }
+done
 
-[[ $fail -eq 0 ]] && echo "VELDRIN.dll: 18 exports at ordinals 1..18, stripped, linked to its debug file; every import of $* in Windows XP SP3"
+[[ $fail -eq 0 ]] && echo "VELDRIN.dll: 18 exports at ordinals 1..18, stripped, linked to its debug file and to its PDB; every import of $* in Windows XP SP3"
 exit $fail

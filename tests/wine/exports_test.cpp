@@ -2,6 +2,7 @@
 // control request, the string table, and the frame of a printer's use
 // (KtPrInitPrinter, KtPrClosePrinter, KtPrGetPrintError) with its debug lines.
 #include <cstring>
+#include <sstream>
 
 #include "tests/wine/fixture.h"
 #include "zovav/test_hooks.h"
@@ -182,6 +183,16 @@ TEST_F(Exports, TheVersionResource) {
   std::string version = read_file(VELDRIN_VERSION_FILE);
   version.erase(version.find_last_not_of(" \r\n") + 1);
   ASSERT_FALSE(version.empty());
+  // The commit, the number of commits and clean/modified as git itself told the
+  // test's build (tests/CMakeLists.txt); "none" for a tree without git.
+  std::istringstream facts(read_file(VELDRIN_GIT_FACTS));
+  std::string commit, count = "0", state;
+  facts >> commit;
+  if (commit == "none")
+    commit = "unknown";
+  else
+    facts >> count >> state;
+  ASSERT_FALSE(commit.empty());
   char file[MAX_PATH];
   GetModuleFileNameA(api().hModule, file, sizeof file);
   std::string info(GetFileVersionInfoSizeA(file, nullptr), '\0');
@@ -193,18 +204,27 @@ TEST_F(Exports, TheVersionResource) {
   snprintf(numbers, sizeof numbers, "%lu.%lu.%lu.%lu", fixed->dwFileVersionMS >> 16,
            fixed->dwFileVersionMS & 0xFFFF, fixed->dwFileVersionLS >> 16,
            fixed->dwFileVersionLS & 0xFFFF);
-  EXPECT_EQ(version + ".0", std::string(numbers)) << "the file VERSION";
+  EXPECT_EQ(version + "." + count, std::string(numbers)) << "the file VERSION, the commits";
   EXPECT_EQ(DWORD(VFT_DLL), fixed->dwFileType);
+  // A modified tree's build is private, a build without git special.
+  DWORD flags = state == "modified" ? VS_FF_PRIVATEBUILD : state.empty() ? VS_FF_SPECIALBUILD : 0;
+  EXPECT_EQ(flags, fixed->dwFileFlags & fixed->dwFileFlagsMask) << state;
+  const char* note = "Built from a working tree with uncommitted changes to the commit";
+  const char* tarball = "Built without git (a source tarball): commit and build number unknown";
   for (auto [name, value] : {std::pair{"FileVersion", version.c_str()},
                              {"ProductVersion", version.c_str()},
                              {"OriginalFilename", "VELDRIN.dll"},
                              {"InternalName", "VELDRIN"},
                              {"ProductName", "VELDRIN"},
-                             {"FileDescription", "TLX-Pro label printer driver"}}) {
+                             {"FileDescription", "TLX-Pro label printer driver"},
+                             {"CompanyName", "VELDRIN project"},
+                             {"LegalCopyright", "Copyright (C) VELDRIN project"},
+                             {"Commit", commit.c_str()},
+                             {"PrivateBuild", flags == VS_FF_PRIVATEBUILD ? note : ""},
+                             {"SpecialBuild", flags == VS_FF_SPECIALBUILD ? tarball : ""}}) {
     char* text = nullptr;
-    EXPECT_TRUE(VerQueryValueA(info.data(),
-                               (std::string("\\StringFileInfo\\041104B0\\") + name).c_str(),
-                               reinterpret_cast<void**>(&text), &size));
+    VerQueryValueA(info.data(), (std::string("\\StringFileInfo\\041104B0\\") + name).c_str(),
+                   reinterpret_cast<void**>(&text), &size);
     EXPECT_STREQ(value, text ? text : "") << name;
   }
 }
