@@ -159,7 +159,7 @@ TEST_F(Kit, TheCheckTakesTheHostsStepsAndNamesWhatFailed) {
 TEST_F(Kit, TheCaptureHoldsEveryByteTheDriverSentAndRead) {
   // Each line "SECONDS DIRECTION HEX" (CRLF ends); ">" is exactly what the
   // printer received, so tlxsim render makes of it the label it printed; "<"
-  // what it answered.
+  // what it answered ("=": what the check wrote to its own file, not kept).
   for (const std::string args :
        {"print --printer 1 --model 261 --width 400 --length 200", "check --printer 1 --model 12"}) {
     SCOPED_TRACE(args);
@@ -174,8 +174,9 @@ TEST_F(Kit, TheCaptureHoldsEveryByteTheDriverSentAndRead) {
       std::istringstream words(line);
       ASSERT_TRUE(words >> time >> direction >> hex) << line;
       EXPECT_EQ(time.size() - 4, time.find('.')) << "milliseconds: " << line;
+      std::string& bytes = direction == ">" ? sent : direction == "<" ? answered : time;
       for (size_t i = 0; i + 1 < hex.size(); i += 2)
-        (direction == ">" ? sent : answered) += char(std::stoi(hex.substr(i, 2), nullptr, 16));
+        bytes += char(std::stoi(hex.substr(i, 2), nullptr, 16));
     }
     EXPECT_EQ("# VELDRIN capture\r\n", text.substr(0, 19)) << "a Windows text file";
     EXPECT_EQ(sim().captured(1), sent);
