@@ -158,7 +158,8 @@ int RunLabelhost(const std::string& args, std::string* output) {
   std::string command = "\"" + std::string(exe) + "\" " + args;
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
   HANDLE read = nullptr, write = nullptr;
-  if (!CreatePipe(&read, &write, &inherit, 0))
+  // Room for all its output, so that it never waits for this program to read.
+  if (!CreatePipe(&read, &write, &inherit, 1 << 20))
     return 99;
   SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
   STARTUPINFOA si{};
@@ -169,14 +170,18 @@ int RunLabelhost(const std::string& args, std::string* output) {
   const BOOL started = CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
                                       nullptr, &si, &pi);
   CloseHandle(write);
+  DWORD status = 99;
+  // A labelhost that hangs fails its row, not the whole program.
+  if (started && WaitForSingleObject(pi.hProcess, 120000) != WAIT_OBJECT_0) {
+    TerminateProcess(pi.hProcess, 98);
+    WaitForSingleObject(pi.hProcess, 10000);
+  }
   char buf[4096];
   for (DWORD n; started && ReadFile(read, buf, sizeof buf, &n, nullptr) && n > 0;)
     output->append(buf, n);
   CloseHandle(read);
   if (!started)
     return 99;
-  DWORD status = 99;
-  WaitForSingleObject(pi.hProcess, INFINITE);
   GetExitCodeProcess(pi.hProcess, &status);
   CloseHandle(pi.hThread);
   CloseHandle(pi.hProcess);
