@@ -16,7 +16,7 @@
 #include "labelhost/driver_api.h"
 #include "labelhost/label_image.h"
 #include "support/host.h"
-#include "support/tlxsim_client.h"
+#include "tlxsim/client/tlxsim_client.h"
 
 namespace {
 constexpr int kCom = 16;
@@ -60,7 +60,7 @@ struct RunFigures {
 };
 
 // Prints the run; figures of labels 2..20 (the first is always complete).
-bool run(const DriverApi& api, veldrin_test::TlxSim& sim, int baud, bool incremental,
+bool run(const DriverApi& api, tlxsim::TlxSim& sim, int baud, bool incremental,
          RunFigures* following, RunFigures* first) {
   veldrin_test::HostJob job(261, 500, 300);
   memcpy(job.condition.achStartPos, "000", 3);
@@ -112,7 +112,7 @@ int main() {
          "line ms", "ratio", "cpu ms");
   int failures = 0;
   for (int baud : {9600, 57600}) {
-    veldrin_test::TlxSim sim;
+    tlxsim::TlxSim sim;
     std::string error;
     if (!sim.start({{.com = kCom, .baud = "line", .pace_ms = 10, .options = ""}}, &error)) {
       printf("simulator: %s\n", error.c_str());

@@ -17,7 +17,7 @@
 #include "support/hooks.h"
 #include "support/host.h"
 #include "support/labels.h"
-#include "support/tlxsim_client.h"
+#include "tlxsim/client/tlxsim_client.h"
 
 namespace {
 constexpr int kCom = 17;
@@ -61,7 +61,7 @@ int main(int argc, char** argv) {
   }
   veldrin_test::HostFiles host;
   host.write_ini("[VELDRIN Info]\r\n" + veldrin_test::PrinterKeys(kPrinter, kCom, 57600, 56));
-  veldrin_test::TlxSim sim;
+  tlxsim::TlxSim sim;
   std::string error;
   if (!sim.start({{.com = kCom, .model = 12, .pace_ms = 1, .options = ",save=none"}}, &error)) {
     printf("simulator: %s\n", error.c_str());
@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
     return 1;
   DeleteObject(bitmap);
   const Holdings before = holdings();
-  veldrin_test::TempDir dir("veldrin-soak");
+  tlxsim::TempDir dir("veldrin-soak");
   StartCalls(false); // only the tally: the log must not grow with the run
   const DWORD start = GetTickCount();
   int failures = 0;
@@ -109,7 +109,7 @@ int main(int argc, char** argv) {
 
   // The last label as the printer holds it, against its source.
   const std::string png = dir.file("last.png");
-  sim.command("snapshot " + veldrin_test::unix_path(png), kCom);
+  sim.command("snapshot " + tlxsim::unix_path(png), kCom);
   veldrin_test::Picture printed;
   size_t wrong = 0;
   if (!veldrin_test::ReadPicture(png, &printed)) {

@@ -32,6 +32,7 @@
 #include "labelhost/capture.h"
 #include "labelhost/commands.h"
 #include "labelhost/driver_report.h"
+#include "labelhost/job_records.h"
 #include "labelhost/label_image.h"
 #include "labelhost/port_report.h"
 #include "labelhost/printer_ini.h"
@@ -260,19 +261,10 @@ int run(const DriverApi& api, const CheckOptions& o) {
     return c.fail("test label", "could not be drawn", hint_for(60803));
   if (o.saveLabel != nullptr && !SaveLabelBitmap(label, o.saveLabel))
     fprintf(stderr, "labelhost check: cannot write %s\n", o.saveLabel);
-  FormatInfo format{};
-  format.wLabelWidth = static_cast<WORD>(o.widthMm * 10);
-  format.wLabelLength = static_cast<WORD>(o.heightMm * 10);
-  ConditionInfo condition{};
-  condition.nContrast = 5;
-  memcpy(condition.achStartPos, "000", 3);
-  WORD extraCount = 0;
-  PrintJobInfo job{};
-  job.pFormat = &format;
-  job.pCondition = &condition;
-  job.pPrintData = &data;
-  job.pExtraCount = &extraCount;
-  const SHORT sent = api.StartPrint(o.printer, 1, label, &job);
+  JobRecords job;
+  SetUpJobRecords(&job, static_cast<WORD>(o.widthMm * 10), static_cast<WORD>(o.heightMm * 10), 5, 0,
+                  data);
+  const SHORT sent = api.StartPrint(o.printer, 1, label, &job.info);
   DeleteObject(label);
   if (sent != 0)
     return c.fail("KtPrStartPrint", "the test label was not sent");

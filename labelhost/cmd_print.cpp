@@ -13,6 +13,7 @@
 
 #include "labelhost/capture.h"
 #include "labelhost/commands.h"
+#include "labelhost/job_records.h"
 #include "labelhost/label_image.h"
 
 namespace {
@@ -142,6 +143,10 @@ bool parse_options(int argc, char** argv, PrintOptions* o) {
     } else if (flag("--product")) {
       o->product = value;
     } else if (flag("--extra")) {
+      if (o->extras.size() == kMostExtraRecords) {
+        fprintf(stderr, "labelhost print: at most %u --extra\n", unsigned(kMostExtraRecords));
+        return false;
+      }
       o->extras.push_back(value);
     } else if (flag("--capture")) {
       o->capture = value;
@@ -205,30 +210,14 @@ bool run(const DriverApi& api, const PrintOptions& o) {
     return fail(api, o, "KtPrIsPrintReady");
   }
 
-  FormatInfo format{};
-  format.wLabelWidth = o.widthTenthMm;
-  format.wLabelLength = o.lengthTenthMm;
-  ConditionInfo condition{};
-  condition.nContrast = static_cast<SHORT>(o.density);
-  char start[8];
-  snprintf(start, sizeof(start), "%03d", o.startMm);
-  memcpy(condition.achStartPos, start, 3);
-  std::vector<ExtraRecord> extras(o.extras.size());
-  for (size_t i = 0; i < o.extras.size(); ++i) {
-    const size_t n = strnlen(o.extras[i], sizeof(extras[i].abData));
-    memcpy(extras[i].abData, o.extras[i], n);
-    extras[i].wLength = static_cast<WORD>(n);
-  }
-  WORD extraCount = static_cast<WORD>(extras.size());
-  PrintJobInfo job{};
-  job.pFormat = &format;
-  job.pCondition = &condition;
-  job.pPrintData = &data;
+  JobRecords records;
+  SetUpJobRecords(&records, o.widthTenthMm, o.lengthTenthMm, o.density, o.startMm, data);
+  for (const char* text : o.extras)
+    AddExtraRecord(&records, text);
+  PrintJobInfo& job = records.info;
   job.bIncremental = o.incremental ? 1 : 0;
   job.bToFile = toFile ? 1 : 0;
   job.hFile = file;
-  job.pExtraRecords = extras.empty() ? nullptr : extras.data();
-  job.pExtraCount = &extraCount;
 
   const int labels = o.labels > 0 ? o.labels : o.images.empty() ? 1 : int(o.images.size());
   const int widthDots = (o.widthTenthMm * dotsPerMm + 9) / 10;

@@ -15,6 +15,7 @@
 #include "host/records.h"
 #include "labelhost/commands.h"
 #include "labelhost/host_dialog.h"
+#include "labelhost/job_records.h"
 #include "labelhost/window_capture.h"
 
 namespace {
@@ -166,20 +167,13 @@ int CmdSetup(const DriverApi& api, int argc, char** argv) {
       return 1;
     api.IoControl(printer, 17, &params, nullptr);
   }
-  FormatInfo info{};
-  info.wLabelWidth = static_cast<WORD>(width);
-  info.wLabelLength = static_cast<WORD>(length);
-  ConditionInfo conditions{};
-  char startText[8];
-  snprintf(startText, sizeof(startText), "%03ld", start);
-  memcpy(conditions.achStartPos, startText, sizeof(conditions.achStartPos));
-  conditions.nContrast = static_cast<SHORT>(density);
-  PrintJobInfo job{};
-  job.pFormat = &info;
-  job.pCondition = &conditions;
+  JobRecords job;
+  SetUpJobRecords(&job, static_cast<WORD>(width), static_cast<WORD>(length), int(density),
+                  int(start), PrintData{});
+  const ConditionInfo& conditions = job.condition;
 
   start_unattended("Printer setting", screenshot, false);
-  const DWORD result = api.PrinterSetup(nullptr, printer, &job);
+  const DWORD result = api.PrinterSetup(nullptr, printer, &job.info);
   stop_unattended();
   printf("setup printer %lu: result %lu\n", printer, result);
   printf("host conditions: start %.3s density %d\n", conditions.achStartPos,

@@ -1,5 +1,6 @@
 // The driver's own reading of a printer, through its exports.
 #include "labelhost/driver_report.h"
+#include "labelhost/job_records.h"
 
 #include <cstdio>
 #include <cstring>
@@ -19,23 +20,12 @@ std::string label_to_file(const DriverApi& api, DWORD printer, PrintData& data, 
   HFILE file = _lcreat(path, 0);
   std::string bytes;
   if (label != nullptr && file != HFILE_ERROR) {
-    FormatInfo format{};
-    format.wLabelWidth = static_cast<WORD>(widthMm * 10);
-    format.wLabelLength = static_cast<WORD>(heightMm * 10);
-    ConditionInfo condition{};
-    condition.nContrast = static_cast<SHORT>(density);
-    char start[8];
-    snprintf(start, sizeof start, "%03d", startMm);
-    memcpy(condition.achStartPos, start, 3);
-    WORD extraCount = 0;
-    PrintJobInfo job{};
-    job.pFormat = &format;
-    job.pCondition = &condition;
-    job.pPrintData = &data;
-    job.bToFile = 1;
-    job.hFile = file;
-    job.pExtraCount = &extraCount;
-    const SHORT written = api.PrintOneLabel(printer, 1, label, &job);
+    JobRecords job;
+    SetUpJobRecords(&job, static_cast<WORD>(widthMm * 10), static_cast<WORD>(heightMm * 10),
+                    density, startMm, data);
+    job.info.bToFile = 1;
+    job.info.hFile = file;
+    const SHORT written = api.PrintOneLabel(printer, 1, label, &job.info);
     _lclose(file);
     file = HFILE_ERROR;
     HFILE in = written == 0 ? _lopen(path, OF_READ) : HFILE_ERROR;

@@ -51,23 +51,10 @@ std::string PrinterKeys(int printer, int com, int baud, int widthMm, int dataBit
 }
 
 HostJob::HostJob(WORD typeCode, WORD widthTenthMm, WORD lengthTenthMm) {
-  format.wLabelWidth = widthTenthMm;
-  format.wLabelLength = lengthTenthMm;
-  condition.nContrast = 5;
-  memcpy(condition.achStartPos, "012", 3);
+  PrintData data{};
   data.wTypeCode = typeCode;
   data.wDotsPer10mm = typeCode == 261 ? 120 : 80;
-  info.pFormat = &format;
-  info.pCondition = &condition;
-  info.pPrintData = &data;
-  info.pExtraRecords = extras;
-  info.pExtraCount = &extraCount;
-}
-
-void HostJob::add_extra(const char* text) {
-  ExtraRecord& r = extras[extraCount++];
-  r.wLength = WORD(strlen(text));
-  memcpy(r.abData, text, r.wLength);
+  SetUpJobRecords(this, widthTenthMm, lengthTenthMm, 5, 12, data);
 }
 
 } // namespace veldrin_test

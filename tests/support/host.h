@@ -9,10 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "host/records.h"
-#include "support/files.h"
+#include "labelhost/job_records.h"
+#include "tlxsim/client/files.h"
 
 namespace veldrin_test {
+// The simulator's client and its file helpers, as the tests' own.
+using namespace tlxsim;
 
 class HostFiles {
 public:
@@ -32,20 +34,13 @@ private:
 std::string PrinterKeys(int printer, int com, int baud = 57600, int widthMm = 56, int dataBits = 8,
                         int stopBits = 0, int parity = 0);
 
-// A host's records for one job: the label format (size in 0.1 mm), the print
-// conditions (density 5, start position "012"), the print data of the model
-// (type 261: 120 dots per 10 mm; 264: 80) and room for two extra records.
-struct HostJob {
-  FormatInfo format{};
-  ConditionInfo condition{};
-  PrintData data{};
-  ExtraRecord extras[2]{};
-  WORD extraCount = 0;
-  PrintJobInfo info{};
-
+// A host's records for one job (labelhost's), with the print conditions at
+// density 5 and start position "012", and the print data of the model (type
+// 261: 120 dots per 10 mm; 264: 80).
+struct HostJob : JobRecords {
   HostJob(WORD typeCode, WORD widthTenthMm, WORD lengthTenthMm);
   HostJob(const HostJob&) = delete; // info points into this record
-  void add_extra(const char* text);
+  void add_extra(const char* text) { AddExtraRecord(this, text); }
 };
 
 } // namespace veldrin_test

@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "support/tlxsim_client.h"
+#include "tlxsim/client/tlxsim_client.h"
 
 namespace veldrin_test {
 

@@ -8,9 +8,12 @@
 #include <string>
 #include <vector>
 
-namespace veldrin_test {
-
+namespace tlxsim {
 class TlxSim;
+}
+
+namespace veldrin_test {
+using namespace tlxsim;
 
 // A picture of width x height dots, row by row, 1 = black; dots marked in
 // `either` (when it is not empty) may print either way.

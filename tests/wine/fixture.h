@@ -16,7 +16,7 @@
 #include "support/hooks.h"
 #include "support/host.h"
 #include "support/labels.h"
-#include "support/tlxsim_client.h"
+#include "tlxsim/client/tlxsim_client.h"
 
 namespace veldrin_test {
 

@@ -1,11 +1,11 @@
-// Files for the Wine test programs.
-#include "support/files.h"
+// Files on the Windows side of the simulator.
+#include "tlxsim/client/files.h"
 
 #include <windows.h>
 
 #include <cstdio>
 
-namespace veldrin_test {
+namespace tlxsim {
 namespace {
 void remove_tree(const std::string& path) {
   WIN32_FIND_DATAA fd;
@@ -87,4 +87,4 @@ std::string unix_path(const std::string& windowsPath) {
   return result;
 }
 
-} // namespace veldrin_test
+} // namespace tlxsim

@@ -1,8 +1,10 @@
-// Starting and steering the printer simulator (tlxsim) from a Windows test
-// program under Wine. One TlxSim runs one simulator process (%TLXSIM%, started
-// through Z:\bin\sh) serving one or more printers, each linked to a COM port
-// of the Wine prefix. Commands go over its control channel (docs/tlxsim.md);
-// its label PNGs, logs and captured bytes land in a temporary folder.
+// Starting and steering the printer simulator (tlxsim) from a Windows program
+// under Wine: the Wine tests, the print benchmark and the soak run. It lives
+// beside the simulator because it speaks the simulator's control channel. One
+// TlxSim runs one simulator process (%TLXSIM%, started through Z:\bin\sh)
+// serving one or more printers, each linked to a COM port of the Wine prefix.
+// Commands go over its control channel (docs/tlxsim.md); its label PNGs, logs
+// and captured bytes land in a temporary folder.
 #pragma once
 
 #include <windows.h>
@@ -11,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "support/files.h"
+#include "tlxsim/client/files.h"
 
-namespace veldrin_test {
+namespace tlxsim {
 
 // One simulated printer.
 struct SimPrinter {
@@ -66,4 +68,4 @@ bool PortFree(int com);
 // Polls `condition` every 10 ms until it holds or `timeoutMs` passes.
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs);
 
-} // namespace veldrin_test
+} // namespace tlxsim

@@ -1,13 +1,13 @@
-// The printer simulator from a Windows test program.
+// The printer simulator steered from a Windows program under Wine.
 #include <winsock2.h>
 
-#include "support/tlxsim_client.h"
+#include "tlxsim/client/tlxsim_client.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
 
-namespace veldrin_test {
+namespace tlxsim {
 namespace {
 std::string env(const char* name) {
   char buf[MAX_PATH];
@@ -178,4 +178,4 @@ bool PortFree(int com) {
   return usable;
 }
 
-} // namespace veldrin_test
+} // namespace tlxsim

@@ -1,11 +1,11 @@
-// Files for the Wine test programs: a temporary folder that removes itself,
-// whole-file reads and writes, and Wine's Windows-to-Unix path mapping (the
-// printer simulator is a Unix program).
+// Files on the Windows side of the simulator: a temporary folder that removes
+// itself, whole-file reads and writes, and Wine's Windows-to-Unix path mapping
+// (the simulator is a Unix program and is told where to write in Unix paths).
 #pragma once
 
 #include <string>
 
-namespace veldrin_test {
+namespace tlxsim {
 
 bool read_file(const std::string& path, std::string* content);
 std::string read_file(const std::string& path); // "" when it cannot be read
@@ -25,4 +25,4 @@ private:
   std::string path_;
 };
 
-} // namespace veldrin_test
+} // namespace tlxsim
