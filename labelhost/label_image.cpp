@@ -4,6 +4,8 @@
 #include <wincodec.h>
 
 #include <cstdio>
+#include <cstring>
+#include <vector>
 
 namespace {
 // A top-down 24-bit DIB section; *bits receives its pixels.
@@ -18,6 +20,8 @@ HBITMAP make_dib(int width, int height, void** bits) {
   return CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, bits, nullptr, 0);
 }
 
+// Through a format converter to 32 bits per pixel (one straight to 24 bits
+// cannot read 1-bit PNGs under Wine), then the pixels into the DIB.
 HBITMAP load_with_wic(const char* path) {
   wchar_t wide[MAX_PATH];
   if (MultiByteToWideChar(CP_ACP, 0, path, -1, wide, MAX_PATH) == 0)
@@ -27,35 +31,33 @@ HBITMAP load_with_wic(const char* path) {
   IWICImagingFactory* factory = nullptr;
   IWICBitmapDecoder* decoder = nullptr;
   IWICBitmapFrameDecode* frame = nullptr;
-  IWICFormatConverter* converter = nullptr;
+  IWICFormatConverter* bgr = nullptr;
   UINT width = 0, height = 0;
-  void* bits = nullptr;
+  std::vector<BYTE> pixels;
+  BYTE* bits = nullptr;
   if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
                               IID_IWICImagingFactory, reinterpret_cast<void**>(&factory))) ||
       FAILED(factory->CreateDecoderFromFilename(wide, nullptr, GENERIC_READ,
                                                 WICDecodeMetadataCacheOnDemand, &decoder)) ||
-      FAILED(decoder->GetFrame(0, &frame)) || FAILED(factory->CreateFormatConverter(&converter)) ||
-      FAILED(converter->Initialize(frame, GUID_WICPixelFormat24bppBGR, WICBitmapDitherTypeNone,
-                                   nullptr, 0.0, WICBitmapPaletteTypeCustom)) ||
-      FAILED(converter->GetSize(&width, &height)) || width == 0 || height == 0) {
+      FAILED(decoder->GetFrame(0, &frame)) || FAILED(factory->CreateFormatConverter(&bgr)) ||
+      FAILED(bgr->Initialize(frame, GUID_WICPixelFormat32bppBGR, WICBitmapDitherTypeNone, nullptr,
+                             0.0, WICBitmapPaletteTypeCustom)) ||
+      FAILED(bgr->GetSize(&width, &height)) || width == 0 || height == 0) {
     fprintf(stderr, "labelhost: cannot decode %s\n", path);
-  } else if ((result = make_dib(static_cast<int>(width), static_cast<int>(height), &bits)) !=
+  } else if (pixels.resize(size_t(width) * height * 4),
+             FAILED(bgr->CopyPixels(nullptr, width * 4, UINT(pixels.size()), pixels.data()))) {
+    fprintf(stderr, "labelhost: cannot read the pixels of %s\n", path);
+  } else if ((result = make_dib(int(width), int(height), reinterpret_cast<void**>(&bits))) !=
              nullptr) {
     const UINT stride = (width * 3 + 3) & ~3u;
-    if (FAILED(converter->CopyPixels(nullptr, stride, stride * height, static_cast<BYTE*>(bits)))) {
-      DeleteObject(result);
-      result = nullptr;
-      fprintf(stderr, "labelhost: cannot read the pixels of %s\n", path);
-    }
+    for (UINT y = 0; y < height; ++y)
+      for (UINT x = 0; x < width; ++x)
+        memcpy(bits + y * stride + x * 3, &pixels[(size_t(y) * width + x) * 4], 3);
   }
-  if (converter != nullptr)
-    converter->Release();
-  if (frame != nullptr)
-    frame->Release();
-  if (decoder != nullptr)
-    decoder->Release();
-  if (factory != nullptr)
-    factory->Release();
+  for (IUnknown* u : {static_cast<IUnknown*>(bgr), static_cast<IUnknown*>(frame),
+                      static_cast<IUnknown*>(decoder), static_cast<IUnknown*>(factory)})
+    if (u != nullptr)
+      u->Release();
   if (comStarted)
     CoUninitialize();
   return result;
@@ -132,26 +134,35 @@ HBITMAP DrawLabel(int widthDots, int heightDots, int number, int count) {
 }
 
 bool SaveLabelBitmap(HBITMAP bitmap, const char* path) {
-  DIBSECTION dib{};
-  if (GetObjectA(bitmap, sizeof dib, &dib) != sizeof dib || dib.dsBm.bmBits == nullptr)
+  BITMAP bm{};
+  if (GetObjectA(bitmap, sizeof bm, &bm) == 0)
     return false;
-  const DWORD pixels = static_cast<DWORD>(dib.dsBm.bmWidthBytes) * dib.dsBm.bmHeight;
+  // 24 bits per pixel, bottom row first, as BMP files usually are: LoadImage
+  // and other programs misread a top-down file. GetDIBits gives that order
+  // whatever the bitmap's own.
+  BITMAPINFO info{};
+  info.bmiHeader = {
+      sizeof(BITMAPINFOHEADER), bm.bmWidth, bm.bmHeight, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+  const DWORD pixels = ((static_cast<DWORD>(bm.bmWidth) * 3 + 3) & ~3u) * bm.bmHeight;
+  std::vector<BYTE> rows(pixels);
+  GdiFlush();
+  HDC screen = GetDC(nullptr);
+  const int read = GetDIBits(screen, bitmap, 0, UINT(bm.bmHeight), rows.data(), &info, 0);
+  ReleaseDC(nullptr, screen);
+  if (read != bm.bmHeight)
+    return false;
   BITMAPFILEHEADER file{};
   file.bfType = 0x4D42; // "BM"
-  file.bfOffBits = sizeof file + sizeof dib.dsBmih;
+  file.bfOffBits = sizeof file + sizeof info.bmiHeader;
   file.bfSize = file.bfOffBits + pixels;
   HANDLE f =
       CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (f == INVALID_HANDLE_VALUE)
     return false;
-  BITMAPINFOHEADER header = dib.dsBmih;
-  header.biHeight = -dib.dsBm.bmHeight; // the rows as they are in memory: top first
   DWORD written[3] = {};
-  GdiFlush();
   const bool ok = WriteFile(f, &file, sizeof file, &written[0], nullptr) &&
-                  WriteFile(f, &header, sizeof header, &written[1], nullptr) &&
-                  WriteFile(f, dib.dsBm.bmBits, pixels, &written[2], nullptr) &&
-                  written[2] == pixels;
+                  WriteFile(f, &info.bmiHeader, sizeof info.bmiHeader, &written[1], nullptr) &&
+                  WriteFile(f, rows.data(), pixels, &written[2], nullptr) && written[2] == pixels;
   CloseHandle(f);
   return ok;
 }

@@ -13,7 +13,7 @@ HBITMAP LoadLabelImage(const char* path);
 // lines and the counter. widthDots x heightDots pixels, 24 bits per pixel.
 HBITMAP DrawLabel(int widthDots, int heightDots, int number, int count);
 
-// Writes a DIB section made here as a BMP file, rows top first. False on failure.
+// Writes a bitmap as a 24-bit BMP file. False on failure.
 bool SaveLabelBitmap(HBITMAP bitmap, const char* path);
 
 // Drawing a label: a white DIB section selected into a memory DC with a bold

@@ -1,10 +1,8 @@
 // Test labels and printed-label checks.
 #include "support/labels.h"
-
-#include <wincodec.h>
-
 #include <cstring>
 
+#include "labelhost/label_image.h"
 #include "tlxsim/client/tlxsim_client.h"
 
 namespace veldrin_test {
@@ -111,34 +109,21 @@ HBITMAP TextBitmap(int width, int height, Picture* picture) {
 }
 
 bool ReadPicture(const std::string& path, Picture* picture) {
-  CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-  IWICImagingFactory* factory = nullptr;
-  IWICBitmapDecoder* decoder = nullptr;
-  IWICBitmapFrameDecode* frame = nullptr;
-  IWICBitmapSource* bgra = nullptr;
-  WCHAR wide[MAX_PATH];
-  MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
-  UINT w = 0, h = 0;
-  std::vector<BYTE> buf;
-  const bool ok =
-      SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                                 IID_IWICImagingFactory, reinterpret_cast<void**>(&factory))) &&
-      SUCCEEDED(factory->CreateDecoderFromFilename(wide, nullptr, GENERIC_READ,
-                                                   WICDecodeMetadataCacheOnDemand, &decoder)) &&
-      SUCCEEDED(decoder->GetFrame(0, &frame)) &&
-      SUCCEEDED(WICConvertBitmapSource(GUID_WICPixelFormat32bppBGRA, frame, &bgra)) &&
-      SUCCEEDED(bgra->GetSize(&w, &h)) && (buf.resize(size_t(w) * h * 4), true) &&
-      SUCCEEDED(bgra->CopyPixels(nullptr, w * 4, UINT(buf.size()), buf.data()));
-  for (IUnknown* u : {static_cast<IUnknown*>(bgra), static_cast<IUnknown*>(frame),
-                      static_cast<IUnknown*>(decoder), static_cast<IUnknown*>(factory)})
-    if (u != nullptr)
-      u->Release();
-  if (!ok)
-    return false;
-  *picture = Picture{int(w), int(h), std::vector<uint8_t>(size_t(w) * h), {}};
-  for (size_t i = 0; i < picture->black.size(); ++i)
-    picture->black[i] = buf[i * 4] + buf[i * 4 + 1] + buf[i * 4 + 2] < 3 * 128;
-  return true;
+  HBITMAP bitmap = LoadLabelImage(path.c_str());
+  BITMAP bm{};
+  if (bitmap == nullptr || !GetObject(bitmap, sizeof bm, &bm))
+    return DeleteObject(bitmap), false;
+  BITMAPINFO top_down{
+      {sizeof(BITMAPINFOHEADER), bm.bmWidth, -bm.bmHeight, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
+  std::vector<RGBQUAD> pixels(size_t(bm.bmWidth) * bm.bmHeight);
+  HDC screen = GetDC(nullptr);
+  const int rows = GetDIBits(screen, bitmap, 0, bm.bmHeight, pixels.data(), &top_down, 0);
+  ReleaseDC(nullptr, screen);
+  DeleteObject(bitmap);
+  *picture = Picture{bm.bmWidth, bm.bmHeight, std::vector<uint8_t>(pixels.size()), {}};
+  for (size_t i = 0; i < pixels.size(); ++i)
+    picture->black[i] = pixels[i].rgbRed + pixels[i].rgbGreen + pixels[i].rgbBlue < 3 * 128;
+  return rows == bm.bmHeight;
 }
 
 std::string PrintedDifference(TlxSim& sim, int com, int n, const Picture& label, int offset) {
