@@ -4,23 +4,7 @@
 // loopback mode standing in for the jumper).
 #include "tests/wine/fixture.h"
 
-namespace {
 using namespace veldrin_test;
-
-// Runs labelhost with `args` while this program holds COM `hold` (0: none),
-// as another program using the port would; its output after a newline.
-std::string run_holding(const std::string& args, int hold, int status) {
-  const std::string name = "\\\\.\\COM" + std::to_string(hold);
-  HANDLE held = hold ? CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                   OPEN_EXISTING, 0, nullptr)
-                     : INVALID_HANDLE_VALUE;
-  std::string out;
-  EXPECT_EQ(status, RunLabelhost(args, &out)) << out;
-  if (held != INVALID_HANDLE_VALUE)
-    CloseHandle(held);
-  return "\n" + out;
-}
-} // namespace
 
 TEST_F(Kit, PortsSaysWhatOpeningEachPortGives) {
   struct Row {
@@ -44,7 +28,8 @@ TEST_F(Kit, PortsSaysWhatOpeningEachPortGives) {
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.args);
-    const std::string out = run_holding(r.args, r.hold, r.status);
+    std::string out;
+    EXPECT_EQ(r.status, RunLabelhost(r.args, &out, r.hold)) << out;
     std::string ports;
     for (const char* com : {"COM1:", "COM2:", "COM20:", "COM200:"}) {
       const std::string line = LinesOf(out, std::string("port: ") + com);
@@ -95,7 +80,8 @@ TEST_F(Kit, LoopbackSaysWhichLinesAndBytesCameBack) {
       EXPECT_TRUE(sim().ok(commands.substr(0, end), p.com()));
       commands.erase(0, end == std::string::npos ? end : end + 1);
     }
-    const std::string out = run_holding(r.args, r.hold, r.status);
+    std::string out;
+    EXPECT_EQ(r.status, RunLabelhost(r.args, &out, r.hold)) << out;
     EXPECT_EQ(r.data, LinesOf(out, "data: "));
     EXPECT_EQ(r.lines, LinesOf(out, "line: "));
     EXPECT_EQ(r.result, LinesOf(out, "result: ").substr(0, strlen(r.result)));

@@ -151,7 +151,12 @@ void FailWrite(const std::string& prefix) {
   });
 }
 
-int RunLabelhost(const std::string& args, std::string* output) {
+int RunLabelhost(const std::string& args, std::string* output, int holdCom) {
+  const std::string port = "\\\\.\\COM" + std::to_string(holdCom);
+  HANDLE held = holdCom ? CreateFileA(port.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                      OPEN_EXISTING, 0, nullptr)
+                        : INVALID_HANDLE_VALUE;
+  *output = "\n";
   char exe[MAX_PATH];
   GetModuleFileNameA(nullptr, exe, MAX_PATH);
   strcpy(strrchr(exe, '\\'), "\\..\\release\\bringup\\labelhost.exe");
@@ -180,6 +185,8 @@ int RunLabelhost(const std::string& args, std::string* output) {
   for (DWORD n; started && ReadFile(read, buf, sizeof buf, &n, nullptr) && n > 0;)
     output->append(buf, n);
   CloseHandle(read);
+  if (held != INVALID_HANDLE_VALUE)
+    CloseHandle(held);
   if (!started)
     return 99;
   GetExitCodeProcess(pi.hProcess, &status);

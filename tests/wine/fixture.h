@@ -65,10 +65,12 @@ void Fail(Step step);
 void FailWrite(const std::string& prefix);
 
 // Runs the bring-up kit's labelhost.exe as the release archive ships it
-// (release\bringup, the driver one folder up) with `args`; its exit status,
-// and its output in *output. Started directly, not through a shell: each
-// process start costs a second or more where Wine runs emulated.
-int RunLabelhost(const std::string& args, std::string* output);
+// (release\bringup, the driver one folder up) with `args`, while this program
+// holds COM `holdCom` (0: none) as another program using the port would; its
+// exit status, and its output after a newline in *output. Started directly,
+// not through a shell: each process start costs a second or more where Wine
+// runs emulated.
+int RunLabelhost(const std::string& args, std::string* output, int holdCom = 0);
 // The lines of `text` that start with `key`, each without it and cut at the
 // first of `stop`, joined by " | ".
 std::string LinesOf(const std::string& text, const std::string& key, const char* stop = "\r\n");
