@@ -55,7 +55,7 @@ const Command kCommands[] = {
      "[--printer N] [--model 261|264] [--width 0.1MM] [--length 0.1MM] [--max-width MM]\n"
      "        [--start MM] [--density 1..9] [--quantity Q] [--labels N] [--incremental]\n"
      "        [--image FILE|FOLDER]... [--file OUT] [--format NAME] [--product NAME]\n"
-     "        [--extra TEXT]...\n"
+     "        [--extra TEXT]... (at most 8)\n"
      "        [--no-wait] [--capture FILE]",
      "print a run of labels as the host does: drawn labels with a counter, or the --image\n"
      "      files (a folder's .bmp and .png in name order) one label each, in order;\n"
