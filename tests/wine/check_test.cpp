@@ -27,52 +27,54 @@ void set_port_flow(int com, bool ctsFlow) {
 } // namespace
 
 TEST_F(Kit, TheCheckTakesTheHostsStepsAndNamesWhatFailed) {
-  const std::string ready =
+  static const std::string ready =
       "KtPrGetPrintData | KtPrInitPrinter | KtPrIoControl 17 | KtPrIsPrintReady";
-  const std::string all = ready + " | KtPrStartPrint | KtPrIsPrintFinished";
-  const char* const plain = "CTS flow off, DSR flow off, DSR sensitivity off, DTR control enable, "
-                            "RTS control enable, XON/XOFF out off, in off";
-  const char* const healthy = "CTS on, DSR on, RLSD off, RI off";
+  static const std::string all = ready + " | KtPrStartPrint | KtPrIsPrintFinished";
+  static constexpr const char* plain = "CTS flow off, DSR flow off, DSR sensitivity off, DTR "
+                                       "control enable, RTS control enable, XON/XOFF out off, in "
+                                       "off";
   struct Row {
     const Printer& p;
-    const char* fault; // a simulator command first, "" none
-    int com;           // the port the INI file names, 0 the printer's own
-    std::string steps;
-    std::string result;
-    DWORD code;               // the driver's error code, 0 none
-    const char* hint;         // the hint's first words
-    const char* port;         // what opening the port gives
-    const char* keeps = "";   // when free: the flags the driver keeps
-    const char* lines = "";   // when free: the modem lines after the open
+    const char* fault = ""; // a simulator command first, "" none
+    int com = 0;            // the port the INI file names, 0 the printer's own
+    std::string steps = all;
+    std::string result = "FAILED at KtPrIsPrintFinished";
+    DWORD code = 0;            // the driver's error code, 0 none
+    const char* hint = "";     // the hint's first words
+    const char* port = "free"; // what opening the port gives
+    // When free: the flags the driver keeps and the modem lines after the open.
+    const char* keeps = plain;
+    const char* lines = "CTS on, DSR on, RLSD off, RI off";
     bool hold = false;        // this program holds the port during the check
     bool ctsFlow = false;     // the port is left with CTS flow control
     const char* warning = ""; // the warnings' first words
   } rows[] = {
-      {kTwelve, "", 0, all, "passed", 0, "", "free", plain, healthy},
-      {kEight, "", 0, all, "passed", 0, "", "free", plain, healthy},
-      {kTwelve, "", 20, ready, "FAILED at KtPrIsPrintReady", 60800,
-       "cable and port: COM20 opens, but no serial port answers behind it",
-       "opens, but no serial port answers behind it (GetCommState: error 1)"},
-      {kTwelve, "", 200, ready, "FAILED at KtPrIsPrintReady", 60800,
-       "cable and port: COM200 is not on this PC", "not present (error 2)"},
-      {kTwelve, "", 0, ready, "FAILED at KtPrIsPrintReady", 60800,
-       "cable and port: COM1 is in use by another program",
-       "in use by another program, or access denied (error 5)", "", "", true},
-      {kTwelve, "dsr off", 0, ready, "FAILED at KtPrIsPrintReady", 60806, "printer power and DSR",
-       "free", plain, "CTS on, DSR off, RLSD off, RI off"},
-      {kEight, "silent on", 0, all, "FAILED at KtPrIsPrintFinished", 60816, "the printer did not",
-       "free", plain, healthy},
-      {kEight, "error F always", 0, all, "FAILED at KtPrIsPrintFinished", 60811,
-       "the printer's own", "free", plain, healthy},
-      {kTwelve, "line 9600-8-none-1", 0, all, "FAILED at KtPrIsPrintFinished", 60812,
-       "line settings", "free", plain, healthy},
+      // clang-format off
+      {.p = kTwelve, .result = "passed"},
+      {.p = kEight, .result = "passed"},
+      {.p = kTwelve, .com = 20, .steps = ready, .result = "FAILED at KtPrIsPrintReady",
+       .code = 60800, .hint = "cable and port: COM20 opens, but no serial port answers behind it",
+       .port = "opens, but no serial port answers behind it (GetCommState: error 1)"},
+      {.p = kTwelve, .com = 200, .steps = ready, .result = "FAILED at KtPrIsPrintReady",
+       .code = 60800, .hint = "cable and port: COM200 is not on this PC",
+       .port = "not present (error 2)"},
+      {.p = kTwelve, .steps = ready, .result = "FAILED at KtPrIsPrintReady", .code = 60800,
+       .hint = "cable and port: COM1 is in use by another program",
+       .port = "in use by another program, or access denied (error 5)", .hold = true},
+      {.p = kTwelve, .fault = "dsr off", .steps = ready, .result = "FAILED at KtPrIsPrintReady",
+       .code = 60806, .hint = "printer power and DSR", .lines = "CTS on, DSR off, RLSD off, RI off"},
+      {.p = kEight, .fault = "silent on", .code = 60816, .hint = "the printer did not"},
+      {.p = kEight, .fault = "error F always", .code = 60811, .hint = "the printer's own"},
+      {.p = kTwelve, .fault = "line 9600-8-none-1", .code = 60812, .hint = "line settings"},
       // Wine does not hold a pseudo-terminal's output back for CTS: the label
       // goes out here, where on Windows it would not.
-      {kTwelve, "cts off", 0, all, "passed", 0, "", "free",
-       "CTS flow on, DSR flow off, DSR sensitivity off, DTR control enable, RTS control "
-       "enable, XON/XOFF out off, in off",
-       "CTS off, DSR on, RLSD off, RI off", false, true,
-       "COM1 sends only while CTS is on (CTS flow control, kept by the driver) and CTS is off"},
+      {.p = kTwelve, .fault = "cts off", .result = "passed",
+       .keeps = "CTS flow on, DSR flow off, DSR sensitivity off, DTR control enable, RTS control "
+                "enable, XON/XOFF out off, in off",
+       .lines = "CTS off, DSR on, RLSD off, RI off", .ctsFlow = true,
+       .warning = "COM1 sends only while CTS is on (CTS flow control, kept by the driver) and CTS "
+                  "is off"},
+      // clang-format on
   };
   const std::map<DWORD, std::string> reports = {
       {1, "KtPrGetPrintData: type 261, 12 dots/mm, the model's maximum print width 106 mm, "
@@ -122,9 +124,10 @@ TEST_F(Kit, TheCheckTakesTheHostsStepsAndNamesWhatFailed) {
     EXPECT_EQ(reports.at(r.p.number), LinesOf(out, "driver reports: "));
     const std::string name = "COM" + std::to_string(com);
     EXPECT_EQ(name + ": " + r.port +
-                  (*r.keeps ? " | " + name + " keeps (the driver sets only the line settings): " +
-                                  r.keeps + " | " + name + " lines after the open: " + r.lines
-                            : ""),
+                  (r.port == std::string("free")
+                       ? " | " + name + " keeps (the driver sets only the line settings): " +
+                             r.keeps + " | " + name + " lines after the open: " + r.lines
+                       : ""),
               LinesOf(out, "port: "));
     EXPECT_EQ(r.warning, LinesOf(out, "warning: ").substr(0, strlen(r.warning)));
     if (r.code != 0) {

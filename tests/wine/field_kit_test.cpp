@@ -9,22 +9,24 @@ using namespace veldrin_test;
 TEST_F(Kit, PortsSaysWhatOpeningEachPortGives) {
   struct Row {
     const char* args;
-    int hold;          // a port this program holds meanwhile, 0 none
-    int status;        // exit status
-    const char* ports; // the "port: " lines of COM1, COM2, COM20 and COM200, in that order
+    int hold = 0;           // a port this program holds meanwhile, 0 none
+    int status = 0;         // exit status
+    const char* ports = ""; // the "port: " lines of COM1, COM2, COM20 and COM200, in that order
   } rows[] = {
-      {"ports", 2, 0,
-       "COM1: free  [SERIALCOMM \\Device\\Serial0, DOS device \\Device\\Serial0] | "
-       "COM2: in use by another program, or access denied (error 5)  [SERIALCOMM "
-       "\\Device\\Serial1, DOS device \\Device\\Serial1] | "
-       "COM20: opens, but no serial port answers behind it (GetCommState: error 1)  [SERIALCOMM "
-       "\\Device\\Serial19, DOS device \\Device\\Serial19]"},
-      {"ports COM200 com1", 0, 1,
-       "COM1: free  [SERIALCOMM \\Device\\Serial0, DOS device \\Device\\Serial0] | "
-       "COM200: not present (error 2)  [not named by Windows]"},
-      {"ports COM1", 0, 0,
-       "COM1: free  [SERIALCOMM \\Device\\Serial0, DOS device \\Device\\Serial0]"},
-      {"ports LPT1", 0, 2, ""},
+      // clang-format off
+      {.args = "ports", .hold = 2,
+       .ports = "COM1: free  [SERIALCOMM \\Device\\Serial0, DOS device \\Device\\Serial0] | "
+                "COM2: in use by another program, or access denied (error 5)  [SERIALCOMM "
+                "\\Device\\Serial1, DOS device \\Device\\Serial1] | "
+                "COM20: opens, but no serial port answers behind it (GetCommState: error 1)  "
+                "[SERIALCOMM \\Device\\Serial19, DOS device \\Device\\Serial19]"},
+      {.args = "ports COM200 com1", .status = 1,
+       .ports = "COM1: free  [SERIALCOMM \\Device\\Serial0, DOS device \\Device\\Serial0] | "
+                "COM200: not present (error 2)  [not named by Windows]"},
+      {.args = "ports COM1",
+       .ports = "COM1: free  [SERIALCOMM \\Device\\Serial0, DOS device \\Device\\Serial0]"},
+      {.args = "ports LPT1", .status = 2},
+      // clang-format on
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.args);
@@ -40,46 +42,45 @@ TEST_F(Kit, PortsSaysWhatOpeningEachPortGives) {
 }
 
 TEST_F(Kit, LoopbackSaysWhichLinesAndBytesCameBack) {
+  const char* const back = "TX -> RX: 256 of 256 bytes sent, 256 came back, all as sent";
   const char* const all = "RTS -> CTS: follows (RTS off: CTS off; RTS on: CTS on) | DTR -> DSR: "
                           "follows (DTR off: DSR off; DTR on: DSR on)";
   struct Row {
-    const char* sim; // simulator commands for printer 3 (COM3), ";" between them
+    std::vector<const char*> sim; // simulator commands for printer 3 (COM3)
     const char* args;
-    int hold;           // a port this program holds meanwhile, 0 none
-    int status;         // exit status
-    const char* data;   // the "data: " line
-    const char* lines;  // the "line: " lines
-    const char* result; // the "result: " line's first words
+    int hold = 0;            // a port this program holds meanwhile, 0 none
+    int status = 1;          // exit status
+    const char* data = "";   // the "data: " line
+    const char* lines = "";  // the "line: " lines
+    const char* result = ""; // the "result: " line's first words
   } rows[] = {
-      {"loopback on", "loopback COM3", 0, 0,
-       "TX -> RX: 256 of 256 bytes sent, 256 came back, all as sent", all, "all came back"},
-      {"loopback on", "loopback com3 --baud 115200", 0, 0,
-       "TX -> RX: 256 of 256 bytes sent, 256 came back, all as sent", all, "all came back"},
+      // clang-format off
+      {.sim = {"loopback on"}, .args = "loopback COM3", .status = 0, .data = back, .lines = all,
+       .result = "all came back"},
+      {.sim = {"loopback on"}, .args = "loopback com3 --baud 115200", .status = 0, .data = back,
+       .lines = all, .result = "all came back"},
       // The printer itself: nothing comes back, its lines stay on.
-      {"", "loopback COM3", 0, 1, "TX -> RX: 256 of 256 bytes sent, 0 came back",
-       "RTS -> CTS: does not follow (RTS off: CTS on; RTS on: CTS on) | DTR -> DSR: does not "
-       "follow (DTR off: DSR on; DTR on: DSR on)",
-       "FAILED: TX -> RX, RTS -> CTS, DTR -> DSR"},
+      {.sim = {}, .args = "loopback COM3", .data = "TX -> RX: 256 of 256 bytes sent, 0 came back",
+       .lines = "RTS -> CTS: does not follow (RTS off: CTS on; RTS on: CTS on) | DTR -> DSR: does "
+                "not follow (DTR off: DSR on; DTR on: DSR on)",
+       .result = "FAILED: TX -> RX, RTS -> CTS, DTR -> DSR"},
       // A jumper on TX-RX only, the printer's lines off.
-      {"loopback data;cts off;dsr off", "loopback COM3", 0, 1,
-       "TX -> RX: 256 of 256 bytes sent, 256 came back, all as sent",
-       "RTS -> CTS: does not follow (RTS off: CTS off; RTS on: CTS off) | DTR -> DSR: does not "
-       "follow (DTR off: DSR off; DTR on: DSR off)",
-       "FAILED: RTS -> CTS, DTR -> DSR"},
-      {"loopback on", "loopback COM3", 3, 1, "", "",
-       "FAILED: COM3 in use by another program, or access denied (error 5)"},
-      {"", "loopback COM200", 0, 1, "", "", "FAILED: COM200 not present (error 2)"},
-      {"", "loopback", 0, 2, "", "", ""},
-      {"", "loopback COM3 --baud fast", 0, 2, "", "", ""},
+      {.sim = {"loopback data", "cts off", "dsr off"}, .args = "loopback COM3", .data = back,
+       .lines = "RTS -> CTS: does not follow (RTS off: CTS off; RTS on: CTS off) | DTR -> DSR: does "
+                "not follow (DTR off: DSR off; DTR on: DSR off)",
+       .result = "FAILED: RTS -> CTS, DTR -> DSR"},
+      {.sim = {"loopback on"}, .args = "loopback COM3", .hold = 3,
+       .result = "FAILED: COM3 in use by another program, or access denied (error 5)"},
+      {.sim = {}, .args = "loopback COM200", .result = "FAILED: COM200 not present (error 2)"},
+      {.sim = {}, .args = "loopback", .status = 2},
+      {.sim = {}, .args = "loopback COM3 --baud fast", .status = 2},
+      // clang-format on
   };
   const Printer& p = kPrinters[2];
   for (const Row& r : rows) {
-    SCOPED_TRACE(std::string(r.sim) + " " + r.args);
-    for (std::string commands = r.sim; !commands.empty();) {
-      const size_t end = commands.find(';');
-      EXPECT_TRUE(sim().ok(commands.substr(0, end), p.com()));
-      commands.erase(0, end == std::string::npos ? end : end + 1);
-    }
+    SCOPED_TRACE(r.args);
+    for (const char* command : r.sim)
+      EXPECT_TRUE(sim().ok(command, p.com()));
     std::string out;
     EXPECT_EQ(r.status, RunLabelhost(r.args, &out, r.hold)) << out;
     EXPECT_EQ(r.data, LinesOf(out, "data: "));
