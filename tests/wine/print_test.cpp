@@ -127,21 +127,30 @@ TEST_F(PrintJob, TheKeptLabelIsComparedReplacedOrDropped) {
   struct Step {
     const char* name;
     const Picture* picture;
-    bool start, incremental, failSend;
-    bool complete;            // the label went complete (a clear), else as rectangles or unchanged
-    const Picture* printedAs; // what the printer then prints
-    const char* lacks = "";   // "count", "records": the job has no extra count or records
+    bool start = false;      // KtPrStartPrint, else KtPrPrintOneLabel
+    bool incremental = true; // the job's incremental flag
+    bool failSend = false;   // the first image area's write fails
+    bool complete = false;   // the label went complete (a clear), else as rectangles or unchanged
+    const Picture* printedAs = nullptr; // what the printer then prints
+    const char* lacks = "";             // "count", "records": the job has no extra count or records
   } steps[] = {
-      {"after a start: complete", &a, true, true, false, true, &a},
-      {"the same: unchanged", &a, false, true, false, false, &a},
-      {"not incremental: complete, the kept label dropped", &a, false, false, false, true, &a},
-      {"incremental again: nothing to compare", &a, false, true, false, true, &a},
-      {"a send that fails midway keeps the new label", &b, false, true, true, false, nullptr},
+      // clang-format off
+      {.name = "after a start: complete", .picture = &a, .start = true, .complete = true,
+       .printedAs = &a},
+      {.name = "the same: unchanged", .picture = &a, .printedAs = &a},
+      {.name = "not incremental: complete, the kept label dropped", .picture = &a,
+       .incremental = false, .complete = true, .printedAs = &a},
+      {.name = "incremental again: nothing to compare", .picture = &a, .complete = true,
+       .printedAs = &a},
+      {.name = "a send that fails midway keeps the new label", .picture = &b, .failSend = true},
       // The printer still holds the first label: the host fetches the error
       // after a failure, which closes the port and drops the kept label.
-      {"so the same label again counts as unchanged", &b, false, true, false, false, &a},
-      {"no extra count: the label without extras", &a, false, true, false, false, &a, "count"},
-      {"no extra records: the label without extras", &b, false, true, false, false, &b, "records"},
+      {.name = "so the same label again counts as unchanged", .picture = &b, .printedAs = &a},
+      {.name = "no extra count: the label without extras", .picture = &a, .printedAs = &a,
+       .lacks = "count"},
+      {.name = "no extra records: the label without extras", .picture = &b, .printedAs = &b,
+       .lacks = "records"},
+      // clang-format on
   };
   for (const Step& s : steps) {
     SCOPED_TRACE(s.name);

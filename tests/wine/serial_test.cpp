@@ -183,27 +183,30 @@ TEST_F(Replies, ReadyStopAndFeed) {
   struct Row {
     const char* name;
     LONG (*call)(Wine&);
-    LONG result;
-    std::string sent; // what the printer received
-    bool portOpen;    // afterwards
+    LONG result = 1;
+    std::string sent = kStop; // what the printer received
+    bool portOpen = false;    // afterwards
   } rows[] = {
-      {"ready on a fresh connection sends the stop and closes",
-       [](Wine& t) -> LONG { return t.api().IsPrintReady(0, 0); }, 1, kStop, false},
-      {"ready on an open port only looks at DSR",
-       [](Wine& t) -> LONG {
+      {.name = "ready on a fresh connection sends the stop and closes",
+       .call = [](Wine& t) -> LONG { return t.api().IsPrintReady(0, 0); }},
+      {.name = "ready on an open port only looks at DSR",
+       .call = [](Wine& t) -> LONG {
          t.api().IsPrintFinished(1, nullptr, 0, 0); // opens the port
          return t.api().IsPrintReady(0, 0);
        },
-       1, "", true},
-      {"stop", [](Wine& t) -> LONG { return t.api().StopPrint(1); }, 1, kStop, false},
-      {"feed", [](Wine& t) -> LONG { return t.api().FeedLabel(1, 5); }, 1, kStop, false},
-      {"a reply sent while the port was closed is dropped at the open",
-       [](Wine& t) -> LONG {
+       .sent = "",
+       .portOpen = true},
+      {.name = "stop", .call = [](Wine& t) -> LONG { return t.api().StopPrint(1); }},
+      {.name = "feed", .call = [](Wine& t) -> LONG { return t.api().FeedLabel(1, 5); }},
+      {.name = "a reply sent while the port was closed is dropped at the open",
+       .call = [](Wine& t) -> LONG {
          t.sim().send("^O0000|", 1);
          Sleep(50);
          return t.poll(kTwelve, nullptr, 500);
        },
-       2, "", true},
+       .result = 2,
+       .sent = "",
+       .portOpen = true},
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.name);
@@ -226,22 +229,22 @@ TEST_F(Replies, RepliesAsTheHostPollsThem) {
   };
   struct Row {
     const char* name;
-    bool pendingError; // printer 1 holds 60806 before
-    std::vector<Step> steps;
-    DWORD codes[2];
+    bool pendingError = false; // printer 1 holds 60806 before
+    std::vector<Step> steps;   // {printer, sends, answer, remaining}
+    DWORD codes[2] = {0, 0};
   } rows[] = {
-      {"labels left", true, {{kTwelve, "^O0012|", 0, 12}}, {0, 0}},
-      {"none left", false, {{kTwelve, "^O0000|", 1, 0}}, {0, 0}},
-      {"an error reply", false, {{kTwelve, "^F|", -1}}, {60811, 0}},
-      {"seven bytes without a frame", true, {{kTwelve, "abcdefg", -1}}, {60806, 0}},
-      {"bytes past the 100 held",
-       true,
-       {{kTwelve, std::string(150, 'Z'), -1}, {kTwelve, "", -1}},
-       {60806, 0}},
-      {"each printer its own buffer",
-       false,
-       {{kTwelve, "^O0", 2}, {kEight, "^F|", -1}, {kTwelve, "012|", 0, 12}},
-       {0, 60811}},
+      // clang-format off
+      {.name = "labels left", .pendingError = true, .steps = {{kTwelve, "^O0012|", 0, 12}}},
+      {.name = "none left", .steps = {{kTwelve, "^O0000|", 1, 0}}},
+      {.name = "an error reply", .steps = {{kTwelve, "^F|", -1}}, .codes = {60811, 0}},
+      {.name = "seven bytes without a frame", .pendingError = true,
+       .steps = {{kTwelve, "abcdefg", -1}}, .codes = {60806, 0}},
+      {.name = "bytes past the 100 held", .pendingError = true,
+       .steps = {{kTwelve, std::string(150, 'Z'), -1}, {kTwelve, "", -1}}, .codes = {60806, 0}},
+      {.name = "each printer its own buffer",
+       .steps = {{kTwelve, "^O0", 2}, {kEight, "^F|", -1}, {kTwelve, "012|", 0, 12}},
+       .codes = {0, 60811}},
+      // clang-format on
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.name);
