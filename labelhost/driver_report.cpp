@@ -1,16 +1,17 @@
 // The driver's own reading of a printer, through its exports.
 #include "labelhost/driver_report.h"
-#include "labelhost/job_records.h"
 
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "labelhost/job_records.h"
+
 namespace {
 // The bytes the driver writes for one blank label in its file mode, with the
 // given conditions; "" when it wrote none. File mode sends nothing to the
 // printer and leaves the slot's port and kept label alone.
-std::string label_to_file(const DriverApi& api, DWORD printer, PrintData& data, int widthMm,
+std::string label_to_file(const DriverApi& api, DWORD printer, const PrintData& data, int widthMm,
                           int heightMm, int startMm, int density) {
   char folder[MAX_PATH], path[MAX_PATH];
   if (GetTempPathA(MAX_PATH, folder) == 0 || GetTempFileNameA(folder, "vdr", 0, path) == 0)
