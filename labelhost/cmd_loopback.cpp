@@ -103,20 +103,14 @@ int run(int com, DWORD baud) {
   printf("loopback: COM%d at %lu baud, 8 data bits, parity none, 1 stop bit, no flow control; "
          "a jumper joins TX-RX, RTS-CTS, DTR-DSR\n",
          com, baud);
-  char name[24];
-  snprintf(name, sizeof name, "\\\\.\\COM%d", com);
-  HANDLE h = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-  PortReading reading;
-  DCB kept{};
-  kept.DCBlength = sizeof kept;
-  if (h == INVALID_HANDLE_VALUE || !GetCommState(h, &kept)) {
-    if (h != INVALID_HANDLE_VALUE)
-      CloseHandle(h);
-    reading = ReadPort(com);
+  HANDLE h = INVALID_HANDLE_VALUE;
+  const PortReading reading = ReadPort(com, &h);
+  if (reading.state != PortState::Free) {
     printf("result: FAILED: COM%d %s\nhint: %s\n", com, PortStateText(reading).c_str(),
            PortHint(reading).c_str());
     return 1;
   }
+  DCB kept = reading.dcb; // given back when the test ends
   DCB test = kept;
   test.BaudRate = baud;
   test.ByteSize = 8;

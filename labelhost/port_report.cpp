@@ -8,7 +8,7 @@
 
 #include <cstdio>
 
-PortReading ReadPort(int com) {
+PortReading ReadPort(int com, HANDLE* keep) {
   PortReading r;
   r.com = com;
   char name[24];
@@ -28,6 +28,8 @@ PortReading ReadPort(int com) {
   } else {
     r.state = PortState::Free;
     r.modemRead = GetCommModemStatus(h, &r.modemStatus) != FALSE;
+    if (keep != nullptr)
+      return *keep = h, r;
   }
   CloseHandle(h);
   return r;

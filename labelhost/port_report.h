@@ -28,8 +28,9 @@ struct PortReading {
 };
 
 // Opens COMn as the driver does (read and write, not shared), reads its
-// settings and modem lines, and closes it.
-PortReading ReadPort(int com);
+// settings and modem lines, and closes it; or, with `keep` and a free port,
+// leaves it open in *keep for the caller to close.
+PortReading ReadPort(int com, HANDLE* keep = nullptr);
 
 // "free", "in use by another program, or access denied (error 5)", ...
 std::string PortStateText(const PortReading& r);
