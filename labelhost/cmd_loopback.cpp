@@ -32,15 +32,11 @@ constexpr DWORD kSettleMs = 50;      // for a line to follow a change of RTS or 
 bool parse(int argc, char** argv, int* com, DWORD* baud) {
   if (argc != 1 && argc != 3)
     return false;
-  char* end = nullptr;
-  const char* name = argv[0];
-  if ((name[0] | 0x20) != 'c' || (name[1] | 0x20) != 'o' || (name[2] | 0x20) != 'm')
+  *com = ComNumber(argv[0]);
+  if (*com == 0)
     return false;
-  const long n = strtol(name + 3, &end, 10);
-  if (end == name + 3 || *end != '\0' || n < 1 || n > 255)
-    return false;
-  *com = static_cast<int>(n);
   if (argc == 3) {
+    char* end = nullptr;
     const long b = strtol(argv[2], &end, 10);
     if (strcmp(argv[1], "--baud") != 0 || end == argv[2] || *end != '\0' || b < 300 || b > 921600)
       return false;

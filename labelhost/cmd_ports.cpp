@@ -9,7 +9,6 @@
 //   ports:  where the names come from and how many there are
 //   port:   COMn: what opening it gave  [where Windows names it]
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <string>
@@ -23,15 +22,6 @@ struct KnownPort {
   std::string registry;  // SERIALCOMM's value name (the device), "" when not there
   std::string dosDevice; // the DOS device name's target, "" when not there
 };
-
-// n of "COMn" (any case), 0 for anything else.
-int com_number(const char* name) {
-  if ((name[0] | 0x20) != 'c' || (name[1] | 0x20) != 'o' || (name[2] | 0x20) != 'm')
-    return 0;
-  char* end = nullptr;
-  const long n = strtol(name + 3, &end, 10);
-  return end != name + 3 && *end == '\0' && n >= 1 && n <= 255 ? static_cast<int>(n) : 0;
-}
 
 int read_registry(std::map<int, KnownPort>* ports) {
   HKEY key;
@@ -49,7 +39,7 @@ int read_registry(std::map<int, KnownPort>* ports) {
     if (result != ERROR_SUCCESS)
       break;
     data[type == REG_SZ ? dataSize : 0] = '\0';
-    if (const int n = com_number(data)) {
+    if (const int n = ComNumber(data)) {
       (*ports)[n].registry = name;
       ++count;
     }
@@ -63,7 +53,7 @@ int read_dos_devices(std::map<int, KnownPort>* ports) {
   const DWORD size = QueryDosDeviceA(nullptr, names.data(), static_cast<DWORD>(names.size()));
   int count = 0;
   for (DWORD at = 0; at < size && names[at] != '\0'; at += strlen(&names[at]) + 1) {
-    const int n = com_number(&names[at]);
+    const int n = ComNumber(&names[at]);
     if (n == 0)
       continue;
     char target[512] = "";
@@ -92,7 +82,7 @@ int CmdPorts(const DriverApi&, int argc, char** argv) {
   const int dosDevices = read_dos_devices(&known);
   std::map<int, KnownPort> shown;
   for (int i = 0; i < argc; ++i) {
-    const int n = com_number(argv[i]);
+    const int n = ComNumber(argv[i]);
     if (n == 0) {
       fprintf(stderr, "labelhost ports: not a port name: %s\n", argv[i]);
       return 2;

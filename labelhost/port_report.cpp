@@ -7,6 +7,15 @@
 #include "labelhost/port_report.h"
 
 #include <cstdio>
+#include <cstdlib>
+
+int ComNumber(const char* name) {
+  if ((name[0] | 0x20) != 'c' || (name[1] | 0x20) != 'o' || (name[2] | 0x20) != 'm')
+    return 0;
+  char* end = nullptr;
+  const long n = strtol(name + 3, &end, 10);
+  return end != name + 3 && *end == '\0' && n >= 1 && n <= 255 ? static_cast<int>(n) : 0;
+}
 
 PortReading ReadPort(int com, HANDLE* keep) {
   PortReading r;

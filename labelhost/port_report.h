@@ -17,6 +17,9 @@ enum class PortState {
   Failed,     // any other error
 };
 
+// n of "COMn" (any case, 1..255), 0 for anything else.
+int ComNumber(const char* name);
+
 // One look at a port: opened, read and closed again.
 struct PortReading {
   int com = 0; // n of COMn
