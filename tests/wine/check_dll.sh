@@ -20,8 +20,10 @@ expected=(KtPrClosePrinter KtPrCondDlgCB KtPrFeedLabel KtPrGetDriverSpec KtPrGet
   KtPrStartPrint KtPrStopPrint KtPrWaitPrintFinished)
 
 grep -q 'Ordinal Base[[:space:]]*1$' <<<"$dump" || { echo "ordinal base is not 1"; fail=1; }
+# Each row: the ordinal less the base, then the name last ("[   0] Name" in
+# binutils 2.40, "[   0] +base[   1]  0000 Name" in 2.44).
 names=$(sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' <<<"$dump" | grep -E '^\s*\[\s*[0-9]+\]' |
-  sed -E 's/^\s*\[\s*([0-9]+)\] (.*)$/\1 \2/')
+  sed -E 's/^\s*\[\s*([0-9]+)\].* ([^ ]+)$/\1 \2/')
 for i in "${!expected[@]}"; do
   grep -qx "$i ${expected[$i]}" <<<"$names" ||
     { echo "export ${expected[$i]} is not at ordinal $((i + 1))"; fail=1; }

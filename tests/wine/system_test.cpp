@@ -3,6 +3,7 @@
 // host's usual way back prints the next label dot for dot; printer numbers
 // outside their range and null pointers at every export do no harm; and
 // eight printers print side by side, polled in turn.
+#include <algorithm>
 #include <optional>
 
 #include "tests/wine/fixture.h"

@@ -3,6 +3,7 @@
 
 #include "tlxsim/client/tlxsim_client.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
