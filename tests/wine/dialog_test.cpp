@@ -1,6 +1,6 @@
 // The settings dialog driven as a user would, from its own modal loop, with
 // its message boxes answered at once; the host-dialog callback's steps; and
-// the dialog resource itself.
+// the dialog as it shows.
 #include <sstream>
 
 #include "labelhost/host_dialog.h"
@@ -298,105 +298,112 @@ TEST_F(Dialog, TheHostDialogCallbackTakesItsStepsInOrder) {
   DestroyWindow(dlg);
 }
 
-TEST_F(Dialog, TheDialogResource) {
-  // Every control: id, class (0x80 button, 0x81 edit, 0x82 static, 0x85 combo
-  // box), styles beside WS_CHILD | WS_VISIBLE, rectangle, text.
+TEST_F(Dialog, TheDialogAsItShows) {
+  // Each control as the open dialog shows it, in tab order: id, class, its
+  // rectangle in dialog units, text in
+  // this system's code page (the colons are full-width in the template), and
+  // the styles a user meets: the type, the default button, groups, tab stops
+  // (a group of radio buttons has its stop on the checked one).
   struct Control {
-    WORD id, cls;
+    int id;
+    const char* cls;
+    RECT rect;
+    const char* text;
     DWORD style;
-    short x, y, cx, cy;
-    std::wstring text;
   } const expected[] = {
-      {1, 0x80, BS_DEFPUSHBUTTON | WS_TABSTOP, 12, 194, 40, 16, L"Setting"},
-      {2, 0x80, BS_PUSHBUTTON | WS_TABSTOP, 119, 194, 40, 16, L"Cancel"},
-      {6102, 0x81, ES_RIGHT | WS_BORDER | WS_TABSTOP, 74, 13, 15, 12, L""},
-      {6101, 0x81, ES_RIGHT | WS_BORDER | WS_TABSTOP, 74, 27, 15, 12, L""},
-      {6257, 0x85, CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 74, 42, 27, 63, L""},
-      {6201, 0x80, BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP, 45, 75, 31, 9, L"COM1"},
-      {6202, 0x80, BS_AUTORADIOBUTTON, 86, 75, 39, 9, L"COM2"},
-      {6203, 0x80, BS_AUTORADIOBUTTON, 129, 75, 31, 9, L"COM3"},
-      {6204, 0x80, BS_AUTORADIOBUTTON, 45, 87, 31, 9, L"COM4"},
-      {6205, 0x80, BS_AUTORADIOBUTTON, 86, 87, 39, 9, L"COM5"},
-      {6206, 0x80, BS_AUTORADIOBUTTON, 129, 87, 31, 9, L"COM6"},
-      {6207, 0x80, BS_AUTORADIOBUTTON, 45, 99, 31, 9, L"COM7"},
-      {6208, 0x80, BS_AUTORADIOBUTTON, 86, 99, 39, 9, L"COM8"},
-      {6209, 0x80, BS_AUTORADIOBUTTON, 129, 99, 31, 9, L"COM9"},
-      {6210, 0x80, BS_AUTORADIOBUTTON | WS_TABSTOP, 45, 111, 26, 9, L"COM"},
-      {6103, 0x81, ES_NUMBER | WS_BORDER | WS_TABSTOP, 71, 109, 11, 12, L""},
-      {6211, 0x80, BS_AUTORADIOBUTTON | WS_GROUP, 45, 125, 31, 9, L"9600"},
-      {6212, 0x80, BS_AUTORADIOBUTTON, 86, 125, 39, 9, L"19200"},
-      {6213, 0x80, BS_AUTORADIOBUTTON, 129, 125, 31, 9, L"38400"},
-      {6214, 0x80, BS_AUTORADIOBUTTON, 45, 136, 31, 9, L"57600"},
-      {6220, 0x80, BS_AUTORADIOBUTTON | WS_GROUP, 45, 149, 31, 9, L"7Bits"},
-      {6221, 0x80, BS_AUTORADIOBUTTON | WS_TABSTOP, 86, 149, 39, 9, L"8Bits"},
-      {6230, 0x80, BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP, 45, 163, 31, 9, L"1Bit"},
-      {6231, 0x80, BS_AUTORADIOBUTTON, 86, 163, 39, 9, L"1.5Bit"},
-      {6232, 0x80, BS_AUTORADIOBUTTON, 129, 163, 31, 9, L"2Bits"},
-      {6240, 0x80, BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP, 45, 177, 31, 9, L"None"},
-      {6241, 0x80, BS_AUTORADIOBUTTON, 86, 177, 39, 9, L"Odd"},
-      {6242, 0x80, BS_AUTORADIOBUTTON, 129, 177, 31, 9, L"Even"},
-      {6107, 0x82, SS_LEFT | WS_GROUP, 7, 29, 64, 11, L"Print start postion"},
-      {6105, 0x80, BS_GROUPBOX, 4, 2, 163, 57, L"Print setting"},
-      {6109, 0x80, BS_GROUPBOX, 4, 61, 163, 129, L"COM setting"},
-      {6250, 0x82, SS_LEFT | WS_GROUP, 7, 75, 39, 9, L"Port\uFF1A"},
-      {6251, 0x82, SS_LEFT | WS_GROUP, 7, 125, 39, 9, L"Baud\uFF1A"},
-      {6252, 0x82, SS_LEFT | WS_GROUP, 7, 149, 39, 9, L"DataBits\uFF1A"},
-      {6253, 0x82, SS_LEFT | WS_GROUP, 7, 163, 39, 9, L"StopBits\uFF1A"},
-      {6200, 0x82, SS_LEFT | WS_GROUP, 7, 177, 39, 9, L"Parity\uFF1A"},
-      {6108, 0x82, SS_LEFT | WS_GROUP, 93, 29, 69, 11, L"(1=1mm)"},
-      {6106, 0x82, SS_LEFT | WS_GROUP, 7, 14, 55, 11, L"Print density\uFF1A"},
-      {6255, 0x82, SS_LEFT | WS_GROUP, 7, 43, 64, 11, L"Print Max Width"},
-      {6254, 0x82, SS_LEFT | WS_GROUP, 104, 43, 40, 11, L"mm"},
+      // clang-format off
+      {1, "Button", {12, 194, 40, 16}, "Setting", BS_DEFPUSHBUTTON | WS_TABSTOP},
+      {2, "Button", {119, 194, 40, 16}, "Cancel", WS_TABSTOP},
+      {6102, "Edit", {74, 13, 15, 12}, "5", ES_RIGHT | WS_TABSTOP},
+      {6101, "Edit", {74, 27, 15, 12}, "12", ES_RIGHT | WS_TABSTOP},
+      {6257, "ComboBox", {74, 42, 27, 63}, "56", CBS_DROPDOWNLIST | WS_TABSTOP},
+      {6201, "Button", {45, 75, 31, 9}, "COM1", BS_AUTORADIOBUTTON | WS_GROUP},
+      {6202, "Button", {86, 75, 39, 9}, "COM2", BS_AUTORADIOBUTTON},
+      {6203, "Button", {129, 75, 31, 9}, "COM3", BS_AUTORADIOBUTTON},
+      {6204, "Button", {45, 87, 31, 9}, "COM4", BS_AUTORADIOBUTTON},
+      {6205, "Button", {86, 87, 39, 9}, "COM5", BS_AUTORADIOBUTTON},
+      {6206, "Button", {129, 87, 31, 9}, "COM6", BS_AUTORADIOBUTTON},
+      {6207, "Button", {45, 99, 31, 9}, "COM7", BS_AUTORADIOBUTTON},
+      {6208, "Button", {86, 99, 39, 9}, "COM8", BS_AUTORADIOBUTTON},
+      {6209, "Button", {129, 99, 31, 9}, "COM9", BS_AUTORADIOBUTTON},
+      {6210, "Button", {45, 111, 26, 9}, "COM", BS_AUTORADIOBUTTON},
+      {6103, "Edit", {71, 109, 11, 12}, "", ES_NUMBER | WS_TABSTOP},
+      {6211, "Button", {45, 125, 31, 9}, "9600", BS_AUTORADIOBUTTON | WS_GROUP},
+      {6212, "Button", {86, 125, 39, 9}, "19200", BS_AUTORADIOBUTTON},
+      {6213, "Button", {129, 125, 31, 9}, "38400", BS_AUTORADIOBUTTON},
+      {6214, "Button", {45, 136, 31, 9}, "57600", BS_AUTORADIOBUTTON},
+      {6220, "Button", {45, 149, 31, 9}, "7Bits", BS_AUTORADIOBUTTON | WS_GROUP},
+      {6221, "Button", {86, 149, 39, 9}, "8Bits", BS_AUTORADIOBUTTON},
+      {6230, "Button", {45, 163, 31, 9}, "1Bit", BS_AUTORADIOBUTTON | WS_GROUP},
+      {6231, "Button", {86, 163, 39, 9}, "1.5Bit", BS_AUTORADIOBUTTON},
+      {6232, "Button", {129, 163, 31, 9}, "2Bits", BS_AUTORADIOBUTTON},
+      {6240, "Button", {45, 177, 31, 9}, "None", BS_AUTORADIOBUTTON | WS_GROUP},
+      {6241, "Button", {86, 177, 39, 9}, "Odd", BS_AUTORADIOBUTTON},
+      {6242, "Button", {129, 177, 31, 9}, "Even", BS_AUTORADIOBUTTON},
+      {6107, "Static", {7, 29, 64, 11}, "Print start postion", WS_GROUP},
+      {6105, "Button", {4, 2, 163, 57}, "Print setting", BS_GROUPBOX},
+      {6109, "Button", {4, 61, 163, 129}, "COM setting", BS_GROUPBOX},
+      {6250, "Static", {7, 75, 39, 9}, "Port:", WS_GROUP},
+      {6251, "Static", {7, 125, 39, 9}, "Baud:", WS_GROUP},
+      {6252, "Static", {7, 149, 39, 9}, "DataBits:", WS_GROUP},
+      {6253, "Static", {7, 163, 39, 9}, "StopBits:", WS_GROUP},
+      {6200, "Static", {7, 177, 39, 9}, "Parity:", WS_GROUP},
+      {6108, "Static", {93, 29, 69, 11}, "(1=1mm)", WS_GROUP},
+      {6106, "Static", {7, 14, 55, 11}, "Print density:", WS_GROUP},
+      {6255, "Static", {7, 43, 64, 11}, "Print Max Width", WS_GROUP},
+      {6254, "Static", {104, 43, 40, 11}, "mm", WS_GROUP},
+      // clang-format on
   };
-  const WORD japanese = MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT);
-  HRSRC res = FindResourceExA(api().hModule, RT_DIALOG, "DIALOG_SETTING", japanese);
-  ASSERT_NE(nullptr, res);
-  const WORD* w = static_cast<const WORD*>(LockResource(LoadResource(api().hModule, res)));
-  const WORD* end = w + SizeofResource(api().hModule, res) / 2;
-  auto dword = [&] { return w += 2, DWORD(w[-2] | w[-1] << 16); };
-  auto text = [&] {
-    std::wstring s;
-    if (*w == 0xFFFF)
-      return w += 2, L"#" + std::to_wstring(w[-1]);
-    while (w < end && *w)
-      s += wchar_t(*w++);
-    return ++w, s;
+  auto text_of = [](HWND w) {
+    wchar_t text[64];
+    char utf8[128];
+    GetWindowTextW(w, text, 64);
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof utf8, nullptr, nullptr);
+    return std::string(utf8);
   };
-  EXPECT_EQ(DWORD(WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT |
-                  DS_3DLOOK),
-            dword());
-  EXPECT_EQ(0u, dword());
-  EXPECT_EQ(std::size(expected), size_t(*w++));
-  EXPECT_EQ((std::vector<WORD>{0, 0, 171, 214}), std::vector<WORD>(w, w + 4));
-  w += 4;
-  std::wstring header;
-  for (int i = 0; i < 3; ++i)
-    header += text() + L"|";
-  header += std::to_wstring(*w++) + L"|";
-  EXPECT_EQ(L"||Printer setting|10|MS Sans Serif", header + text());
-  for (const Control& c : expected) {
-    SCOPED_TRACE(c.id);
-    w = reinterpret_cast<const WORD*>((reinterpret_cast<uintptr_t>(w) + 3) & ~uintptr_t(3));
-    ASSERT_LT(w + 9, end);
-    EXPECT_EQ(WS_CHILD | WS_VISIBLE | c.style, dword());
-    EXPECT_EQ(0u, dword());
-    EXPECT_EQ((std::vector<short>{c.x, c.y, c.cx, c.cy}), std::vector<short>(w, w + 4));
-    w += 4;
-    EXPECT_EQ(c.id, *w++);
-    const std::wstring cls = text();
-    EXPECT_EQ(L"#" + std::to_wstring(c.cls) + L"|" + c.text, cls + L"|" + text());
-    EXPECT_EQ(0, *w++) << "no creation data";
-  }
-  // The combo box's initialisation block beside it: per item the control, the
-  // 16-bit CB_ADDSTRING, the text's length with its NUL as a DWORD, the text.
-  res = FindResourceExA(api().hModule, MAKEINTRESOURCEA(240), "DIALOG_SETTING", japanese);
-  ASSERT_NE(nullptr, res);
-  const std::string init(static_cast<const char*>(LockResource(LoadResource(api().hModule, res))),
-                         SizeofResource(api().hModule, res));
-  EXPECT_EQ("7118030403000000353300"
-            "7118030403000000353600"
-            "711803040400000031303600"
-            "711803040400000031313200"
-            "0000",
-            Hex(init.data(), init.size()));
+  auto in_pixels = [](HWND dlg, RECT r) { // x, y, width, height as the dialog maps them
+    MapDialogRect(dlg, &r);
+    return std::vector<LONG>{r.left, r.top, r.right, r.bottom};
+  };
+  HostJob job(261, 200, 100);
+  UserAtTheDialog setup;
+  setup.run(job, 1, [&](HWND dlg) {
+    RECT client;
+    GetClientRect(dlg, &client);
+    EXPECT_EQ(in_pixels(dlg, {0, 0, 171, 214}),
+              (std::vector<LONG>{0, 0, client.right, client.bottom}));
+    LOGFONTW font{};
+    GetObjectW(HFONT(SendMessageW(dlg, WM_GETFONT, 0, 0)), sizeof font, &font);
+    EXPECT_STREQ(L"MS Sans Serif", font.lfFaceName);
+    HWND w = GetWindow(dlg, GW_CHILD);
+    for (const Control& c : expected) {
+      SCOPED_TRACE(c.id);
+      ASSERT_NE(nullptr, w);
+      char cls[16];
+      GetClassNameA(w, cls, sizeof cls);
+      RECT r;
+      GetWindowRect(w, &r);
+      MapWindowPoints(nullptr, dlg, reinterpret_cast<POINT*>(&r), 2);
+      const DWORD radio = (c.style & 0xF) == BS_AUTORADIOBUTTON ? WS_TABSTOP : 0;
+      const DWORD shown = GetWindowLongA(w, GWL_STYLE) & (0xFFFF | WS_GROUP | WS_TABSTOP) & ~radio;
+      EXPECT_EQ(std::to_string(c.id) + " " + c.cls + " " + c.text + " " + std::to_string(c.style),
+                std::to_string(GetDlgCtrlID(w)) + " " + cls + " " + text_of(w) + " " +
+                    std::to_string(shown));
+      std::vector<LONG> want = in_pixels(dlg, c.rect),
+                        got = {r.left, r.top, r.right - r.left, r.bottom - r.top};
+      if (c.id == 6257) // a closed drop-down list is one line high; its list's height is Wine's
+        want.pop_back(), got.pop_back();
+      EXPECT_EQ(want, got);
+      w = GetWindow(w, GW_HWNDNEXT);
+    }
+    EXPECT_EQ(nullptr, w) << "no control beyond these";
+    std::string widths;
+    for (int i = 0; i < SendDlgItemMessageA(dlg, 6257, CB_GETCOUNT, 0, 0); ++i) {
+      char item[16] = "";
+      SendDlgItemMessageA(dlg, 6257, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(item));
+      widths += std::string(item) + " ";
+    }
+    EXPECT_EQ("53 56 106 112 ", widths);
+    SendDlgItemMessageA(dlg, IDCANCEL, BM_CLICK, 0, 0);
+  });
 }
