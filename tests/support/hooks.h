@@ -26,7 +26,8 @@
   X(kernel32, GetCommState) X(kernel32, SetCommState) X(kernel32, SetCommTimeouts) \
   X(kernel32, SetupComm) X(kernel32, PurgeComm) X(kernel32, WaitCommEvent) \
   X(kernel32, WriteFile) X(kernel32, ReadFile) X(kernel32, WaitForSingleObject) \
-  X(kernel32, CancelIo) X(kernel32, GetTickCount) X(kernel32, EscapeCommFunction) \
+  X(kernel32, CancelIo) X(kernel32, GetOverlappedResult) X(kernel32, GetTickCount) \
+  X(kernel32, EscapeCommFunction) \
   X(kernel32, Sleep) X(kernel32, GlobalAlloc) X(kernel32, GlobalFree) X(kernel32, GlobalLock) \
   X(kernel32, GlobalUnlock) X(gdi32, CreateBitmap) X(gdi32, CreateCompatibleDC) \
   X(gdi32, DeleteDC) X(gdi32, DeleteObject) X(gdi32, SelectObject) X(gdi32, GetDIBits) \

@@ -126,9 +126,10 @@ bool ReadPicture(const std::string& path, Picture* picture) {
   return rows == bm.bmHeight;
 }
 
-std::string PrintedDifference(TlxSim& sim, int com, int n, const Picture& label, int offset) {
+std::string PrintedDifference(TlxSim& sim, int com, int n, const Picture& label, int offset,
+                              DWORD waitMs) {
   Picture printed;
-  if (!WaitUntil([&] { return sim.number("labels", com) >= n; }, 10000))
+  if (!WaitUntil([&] { return sim.number("labels", com) >= n; }, waitMs))
     return "label " + std::to_string(n) + " was not printed";
   if (!ReadPicture(sim.label_path(n, com), &printed))
     return "cannot read " + sim.label_path(n, com);

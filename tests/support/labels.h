@@ -47,6 +47,7 @@ bool ReadPicture(const std::string& path, Picture* picture);
 
 // "" when the printer on COM `com` printed, as its label `n`, exactly `label`
 // at `offset` dots from the head's left edge and nothing else; else why not.
-std::string PrintedDifference(TlxSim& sim, int com, int n, const Picture& label, int offset);
+std::string PrintedDifference(TlxSim& sim, int com, int n, const Picture& label, int offset,
+                              DWORD waitMs = 10000);
 
 } // namespace veldrin_test

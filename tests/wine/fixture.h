@@ -91,6 +91,8 @@ public:
   static Picture label(const Printer& p, int counter = 1);
   // The label through KtPrStartPrint (start) or KtPrPrintOneLabel; the result.
   SHORT print(const Printer& p, const Picture& label, HostJob& job, bool start, int bpp = 24);
+  // A wait's bound: `ms`, or half a second once the test has failed.
+  static DWORD bounded(DWORD ms);
   // Polls until an answer other than 2 (no complete reply yet) or the time runs out.
   LONG poll(const Printer& p, LONG* remaining = nullptr, DWORD timeoutMs = 5000);
   // "" when the printer's label n is `label` at its centring offset.
