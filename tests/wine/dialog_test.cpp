@@ -137,6 +137,10 @@ TEST_F(Dialog, TheSettingsDialogShowsAndStoresThePrintersSettings) {
        .serial = "5#38400#8#2#0#", .maxWidth = "112", .printer = 3, .slot = "02",
        .iniSerial = "5#38400#8#2#0#", .iniWidth = "112"},
       {.name = "printer 9 is printer 1", .shown = plain, .cancel = true, .printer = 9},
+      {.name = "printer 0 is printer 1: its slot and keys written", .shown = plain, .clicks = {6203},
+       .serial = "3#57600#8#0#0#", .printed = "^K012|^A51", .printedOn = 3, .printer = 0},
+      {.name = "printer 265 (low byte 9) is printer 1", .shown = plain, .cancel = true,
+       .printer = 265},
       {.name = "no label format: a message, no dialog", .shown = "", .box = noFormat, .length = 0},
       {.name = "every field, and the host's record without a product", .shown = plain,
        .density = "3", .start = "42", .clicks = {6205, 6214, 6220, 6232, 6242}, .width = 2,
@@ -234,6 +238,27 @@ TEST_F(Dialog, TheSettingsDialogShowsAndStoresThePrintersSettings) {
       EXPECT_EQ(r.printed, sent.substr(sent.find("^K"), 10));
       api().ClosePrinter(0);
     }
+  }
+}
+
+TEST_F(Dialog, RequestSeventeenNamesTheFormatOfAllEight) {
+  // A record per printer: "Label A" of "Soap" starts at 10 + n on printer n.
+  std::vector<std::vector<std::string>> records;
+  for (const Printer& p : kPrinters)
+    records.push_back(
+        {"Label A", "Soap", std::to_string(p.number), std::to_string(10 + p.number), "4"});
+  ASSERT_TRUE(
+      write_file(host_.dir() + "\\VD_PosAdjust.adj", PositionFile(kPositionFields, 100, records)));
+  take_format("Soap", 3);
+  for (const Printer& p : kPrinters) {
+    HostJob job(p.type(), 200, 100);
+    UserAtTheDialog setup;
+    char start[8] = "";
+    setup.run(job, p.number, [&](HWND dlg) {
+      GetDlgItemTextA(dlg, 6101, start, sizeof start);
+      SendDlgItemMessageA(dlg, IDCANCEL, BM_CLICK, 0, 0);
+    });
+    EXPECT_EQ(std::to_string(10 + p.number), start) << "printer " << p.number << "'s dialog";
   }
 }
 

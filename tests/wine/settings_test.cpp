@@ -41,33 +41,37 @@ TEST_F(Settings, RequestSeventeenLooksUpThePrintPosition) {
   const std::string good = PositionFile(kPositionFields, 100,
                                         {{"Label A", "Other", "1", "99", "9"},
                                          {"LABEL a", "Soap", "1", "7", "3"},
-                                         {"Label A", "Soap", "2", "1000", "4"}});
+                                         {"Label A", "Soap", "2", "1000", "4"},
+                                         {"Label A", "Soap", "8", "55", "6"}});
   std::string more = good;
-  Put32(more, 76, 4);
+  Put32(more, 76, 5);
   struct Row {
     const char* name;
-    std::string file;    // the position file; "": none
-    const char* iniMore; // more INI lines
-    DWORD printer;
-    bool noBuffer;     // the host gives no temporary buffer
-    const char* sent;  // the conditions the next label carries
-    DWORD alsoFor = 0; // then the request for this printer too
+    std::string file;            // the position file; "": none
+    const char* iniMore;         // more INI lines
+    std::vector<DWORD> requests; // the printers request 17 names, in turn
+    const char* sent;            // the conditions each printer's next label carries
+    std::vector<DWORD> printers = {1};
+    LONG result = 1;       // of each request
+    bool noBuffer = false; // the host gives no temporary buffer
   } rows[] = {
-      {"a record for printer 1", good, "", 1, false, "^K007|^A31"},
-      {"the start position cut to three digits", good, "", 2, false, "^K100|^A41"},
-      {"another printer's request leaves this one's alone", good, "", 1, false, "^K007|^A31", 2},
-      {"no record for printer 3", good, "", 3, false, "^K012|^A51"},
-      {"no file", "", "", 1, false, "^K012|^A51"},
-      {"the file the INI file names", good, "[VD_PrintAdjust]\r\nVD_DBPrintPos=Other.adj\r\n", 1,
-       false, "^K007|^A31"},
-      {"no temporary buffer", good, "", 1, true, "^K012|^A51"},
-      {"more records than the file holds", more, "", 1, false, "^K012|^A51"},
+      // clang-format off
+      {"a record for printer 1", good, "", {1}, "^K007|^A31"},
+      {"the start position cut to three digits", good, "", {2}, "^K100|^A41", {2}},
+      {"another printer's request leaves this one's alone", good, "", {1, 2}, "^K007|^A31"},
+      {"no record for printer 3", good, "", {3}, "^K012|^A51", {3}},
+      {"no file", "", "", {1}, "^K012|^A51"},
+      {"the file the INI file names", good, "[VD_PrintAdjust]\r\nVD_DBPrintPos=Other.adj\r\n", {1},
+       "^K007|^A31"},
+      {"no temporary buffer", good, "", {1}, "^K012|^A51", {1}, 1, true},
+      {"more records than the file holds", more, "", {1}, "^K012|^A51"},
+      {"printer 0 refused: no block written", good, "", {0}, "^K012|^A51", {1, 8}, 0},
+      {"printer 9 refused: no block written", good, "", {9}, "^K012|^A51", {1, 8}, 0},
+      // clang-format on
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.name);
-    const Printer& p = kPrinters[r.printer - 1];
     const std::string file = host_.dir() + (*r.iniMore ? "\\Other.adj" : "\\VD_PosAdjust.adj");
-    reset(p);
     ASSERT_TRUE(host_.write_ini(ini_text(r.iniMore)));
     if (!r.file.empty()) {
       ASSERT_TRUE(write_file(file, r.file));
@@ -79,23 +83,26 @@ TEST_F(Settings, RequestSeventeenLooksUpThePrintPosition) {
     strcpy(params.szProduct, "Soap");
     strcpy(params.szFormat, "Label A");
     LONG size = sizeof params;
-    EXPECT_EQ(1, api().IoControl(r.printer, 17, &params, &size));
-    if (r.alsoFor) {
-      EXPECT_EQ(1, api().IoControl(r.alsoFor, 17, &params, &size));
-    }
+    for (DWORD printer : r.requests)
+      EXPECT_EQ(r.result, api().IoControl(printer, 17, &params, &size));
     restore();
-    HostJob job(p.type(), 200, 100);
-    ASSERT_EQ(0, print(p, label(p), job, true));
-    const std::string sent = received(p);
-    EXPECT_EQ(r.sent, sent.substr(sent.find("^K"), 10));
-    EXPECT_EQ(Leftovers({0, 0, 0, 0, 0, 2, 0}), Left()) << "the buffer freed";
+    for (DWORD printer : r.printers) {
+      const Printer& p = kPrinters[printer - 1];
+      reset(p);
+      HostJob job(p.type(), 200, 100);
+      ASSERT_EQ(0, print(p, label(p), job, true));
+      const std::string sent = received(p);
+      EXPECT_EQ(r.sent, sent.substr(sent.find("^K"), 10)) << "printer " << printer;
+      api().ClosePrinter(p.slot());
+    }
+    EXPECT_EQ(Leftovers({0, 0, 0, 0, 0, 0, 0}), Left()) << "the buffer freed";
     if (!r.file.empty()) {
       EXPECT_EQ(r.file, read_file(file)) << "never written";
-      EXPECT_EQ(std::vector<uintptr_t>(r.alsoFor ? 2 : 1, 0), Args(kLoadDbsInfoFnHF, 2))
+      EXPECT_EQ(std::vector<uintptr_t>(r.result ? r.requests.size() : 0, 0),
+                Args(kLoadDbsInfoFnHF, 2))
           << "opened for reading";
       EXPECT_TRUE(DeleteFileA(file.c_str())) << "and closed";
     }
-    api().ClosePrinter(p.slot());
   }
   LabelFormatParams params{};
   LONG size = 515;
