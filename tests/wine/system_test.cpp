@@ -128,35 +128,18 @@ TEST_F(System, EveryFaultGivesItsCodeAndTheNextLabelPrints) {
 }
 
 namespace {
-// One export called with `n` where a printer number or slot index belongs.
-LONG call_export(Wine& t, const std::string& name, DWORD n) {
-  const DriverApi& api = t.api();
-  HostJob job(261, 200, 100);
+// What an export is given where a printer number or slot index belongs.
+struct Given {
+  Wine& t;
+  DWORD n;
+  HostJob job{261, 200, 100};
+  HBITMAP label = LabelBitmap(Wine::label(kTwelve));
   LabelFormatParams params{};
   PrinterRef ref{{}, BYTE(n)};
   CondDialogInfo info{1, {}, &ref};
-  if (name == "KtPrIsPrintFinished" || name == "KtPrWaitPrintFinished")
-    t.sim().send("^O0000|", 1);
-  auto finished = [&] { return t.poll(Printer{n, 12, 56, 0}, nullptr, 1000); };
-  HBITMAP b = LabelBitmap(t.label(kTwelve));
-  const LONG r = name == "KtPrInitPrinter"         ? api.InitPrinter(n, 0)
-                 : name == "KtPrGetPrintError"     ? api.GetPrintError(n, nullptr, 0)
-                 : name == "KtPrIoControl 16"      ? api.IoControl(n, 16, &params, nullptr)
-                 : name == "KtPrIoControl 17"      ? api.IoControl(n, 17, &params, nullptr)
-                 : name == "KtPrIsPrintReady"      ? api.IsPrintReady(n, 0)
-                 : name == "KtPrClosePrinter"      ? api.ClosePrinter(n)
-                 : name == "KtPrStopPrint"         ? api.StopPrint(n)
-                 : name == "KtPrFeedLabel"         ? api.FeedLabel(n, 0)
-                 : name == "KtPrIsPrintFinished"   ? finished()
-                 : name == "KtPrWaitPrintFinished" ? api.WaitPrintFinished(n, 0)
-                 : name == "KtPrPrintOneLabel"     ? api.PrintOneLabel(n, 1, b, &job.info)
-                 : name == "KtPrStartPrint"        ? api.StartPrint(n, 1, b, &job.info)
-                 : name == "KtPrRePrintOneLabel"
-                     ? api.RePrintOneLabel(n, 1, b, &job.info)
-                     : api.CondDlgCB(nullptr, WM_COMMAND, 20714, 0, &info);
-  DeleteObject(b);
-  return r;
-}
+  const DriverApi& api = Wine::api();
+  ~Given() { DeleteObject(label); }
+};
 } // namespace
 
 TEST_F(System, NumbersOutOfRangeAtEveryExport) {
@@ -166,26 +149,55 @@ TEST_F(System, NumbersOutOfRangeAtEveryExport) {
   // COM3, so a call that loads slot 0 again shows in the port it opens next.
   struct Row {
     const char* name;
+    LONG (*call)(Given&);
     std::vector<DWORD> values;
     LONG result;
-    bool firstSlot;   // it works on slot 0 (else on no slot at all)
-    std::string sent; // what printer 1 then received
-    bool reloads;     // slot 0's settings loaded again
+    bool firstSlot = false; // it works on slot 0 (else on no slot at all)
+    std::string sent = "";  // what printer 1 then received
+    bool reloads = false;   // slot 0's settings loaded again
   } rows[] = {
-      {"KtPrInitPrinter", {0, 9, 265}, -1, false, "", false},
-      {"KtPrGetPrintError", {0, 9}, 0, false, "", false},
-      {"KtPrIoControl 16", {0, 9}, 0, false, "", false},
-      {"KtPrIoControl 17", {0, 9}, 0, false, "", false},
-      {"KtPrIsPrintReady", {8, 255}, 0, false, "", false},
-      {"KtPrClosePrinter", {8, 255}, 1, false, "", false},
-      {"KtPrStopPrint", {0, 9, 265}, 1, true, kStop, false},
-      {"KtPrFeedLabel", {0, 9}, 1, true, kStop, false},
-      {"KtPrIsPrintFinished", {0, 9}, 1, true, "", false},
-      {"KtPrWaitPrintFinished", {0, 9}, 1, true, "", false},
-      {"KtPrPrintOneLabel", {0, 9}, 0, true, kClear, false},
-      {"KtPrStartPrint", {0, 9}, 0, true, kStop + kClear, false},
-      {"KtPrRePrintOneLabel", {0}, 0, true, kStop + kClear, false},
-      {"KtPrCondDlgCB", {0, 9, 265}, 0, true, "", true},
+      // clang-format off
+      {.name = "KtPrInitPrinter", .call = [](Given& g) { return g.api.InitPrinter(g.n, 0); },
+       .values = {0, 9, 265}, .result = -1},
+      {.name = "KtPrGetPrintError",
+       .call = [](Given& g) { return LONG(g.api.GetPrintError(g.n, nullptr, 0)); },
+       .values = {0, 9}, .result = 0},
+      {.name = "KtPrIoControl 16",
+       .call = [](Given& g) { return g.api.IoControl(g.n, 16, &g.params, nullptr); },
+       .values = {0, 9}, .result = 0},
+      {.name = "KtPrIoControl 17",
+       .call = [](Given& g) { return g.api.IoControl(g.n, 17, &g.params, nullptr); },
+       .values = {0, 9}, .result = 0},
+      {.name = "KtPrIsPrintReady",
+       .call = [](Given& g) { return LONG(g.api.IsPrintReady(g.n, 0)); },
+       .values = {8, 255}, .result = 0},
+      {.name = "KtPrClosePrinter", .call = [](Given& g) { return LONG(g.api.ClosePrinter(g.n)); },
+       .values = {8, 255}, .result = 1},
+      {.name = "KtPrStopPrint", .call = [](Given& g) { return LONG(g.api.StopPrint(g.n)); },
+       .values = {0, 9, 265}, .result = 1, .firstSlot = true, .sent = kStop},
+      {.name = "KtPrFeedLabel", .call = [](Given& g) { return LONG(g.api.FeedLabel(g.n, 0)); },
+       .values = {0, 9}, .result = 1, .firstSlot = true, .sent = kStop},
+      {.name = "KtPrIsPrintFinished", .call = [](Given& g) {
+         g.t.sim().send("^O0000|", 1);
+         return g.t.poll({g.n}, nullptr, 1000);
+       }, .values = {0, 9}, .result = 1, .firstSlot = true},
+      {.name = "KtPrWaitPrintFinished", .call = [](Given& g) {
+         g.t.sim().send("^O0000|", 1);
+         return LONG(g.api.WaitPrintFinished(g.n, 0));
+       }, .values = {0, 9}, .result = 1, .firstSlot = true},
+      {.name = "KtPrPrintOneLabel",
+       .call = [](Given& g) { return LONG(g.api.PrintOneLabel(g.n, 1, g.label, &g.job.info)); },
+       .values = {0, 9}, .result = 0, .firstSlot = true, .sent = kClear},
+      {.name = "KtPrStartPrint",
+       .call = [](Given& g) { return LONG(g.api.StartPrint(g.n, 1, g.label, &g.job.info)); },
+       .values = {0, 9}, .result = 0, .firstSlot = true, .sent = kStop + kClear},
+      {.name = "KtPrRePrintOneLabel",
+       .call = [](Given& g) { return LONG(g.api.RePrintOneLabel(g.n, 1, g.label, &g.job.info)); },
+       .values = {0}, .result = 0, .firstSlot = true, .sent = kStop + kClear},
+      {.name = "KtPrCondDlgCB", .call = [](Given& g) {
+         return LONG(g.api.CondDlgCB(nullptr, WM_COMMAND, 20714, 0, &g.info));
+       }, .values = {0, 9, 265}, .result = 0, .firstSlot = true, .reloads = true},
+      // clang-format on
   };
   for (const Row& r : rows) {
     for (DWORD n : r.values) {
@@ -201,7 +213,8 @@ TEST_F(System, NumbersOutOfRangeAtEveryExport) {
       sim().command("dsr on", 1);
       host_.write_ini("[VELDRIN Info]\r\n" + PrinterKeys(1, 3));
 
-      EXPECT_EQ(r.result, call_export(*this, r.name, n));
+      Given given{*this, n};
+      EXPECT_EQ(r.result, r.call(given));
       EXPECT_EQ(r.firstSlot ? 0u : 60806u, api().GetPrintError(1, nullptr, 0));
       const std::string sent = received(kTwelve);
       EXPECT_EQ(r.sent, r.sent.empty() ? sent : sent.substr(0, r.sent.size()));
