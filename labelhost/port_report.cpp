@@ -85,6 +85,19 @@ std::string KeptFlagsText(const DCB& dcb) {
   return text;
 }
 
+std::string BehindPortText(const PortReading& r) {
+  if (!r.modemRead)
+    return "its lines unread (GetCommModemStatus failed)";
+  const DWORD s = r.modemStatus;
+  std::string text = std::string("CTS ") + on_off(s & MS_CTS_ON) + ", DSR " + on_off(s & MS_DSR_ON);
+  if (s & (MS_CTS_ON | MS_DSR_ON))
+    return text + ": something powered holds " +
+           ((s & MS_CTS_ON) && (s & MS_DSR_ON) ? "them" : "it") +
+           " on (a printer switched on, or a loopback jumper)";
+  return text + ": nothing powered behind it (nothing attached, a printer switched off, or a "
+                "cable without these wires)";
+}
+
 std::string ModemLinesText(DWORD s) {
   char text[64];
   snprintf(text, sizeof text, "CTS %s, DSR %s, RLSD %s, RI %s", on_off(s & MS_CTS_ON),
