@@ -254,14 +254,10 @@ std::string show_ini(const CheckOptions& o, const PrinterIni& ini) {
   const std::string name = file.given == file.resolved
                                ? file.given
                                : "\"" + file.given + "\" (read as " + file.resolved + ")";
-  if (!file.problem.empty()) {
-    printf("labelhost reads: ini file %s: %s\n", name.c_str(),
-           file.error != 0 ? (std::string("error ") + std::to_string(file.error)).c_str()
-                           : "none named");
+  printf("labelhost reads: ini file %s: %s\n", name.c_str(), file.state.c_str());
+  if (!file.problem.empty())
     return "settings: the INI file " + name + ": " + file.problem +
            ". Without it the driver takes its defaults (COM3, 9600 baud) for every printer";
-  }
-  printf("labelhost reads: ini file %s: there, readable\n", name.c_str());
   std::string hint;
   for (const IniKey& k : ReadIniKeys(file.resolved, o.printer)) {
     if (k.present)

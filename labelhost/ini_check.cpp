@@ -93,12 +93,14 @@ IniFile CheckIniFile(const char* given) {
   IniFile f;
   f.given = given != nullptr ? given : "";
   if (f.given.empty()) {
+    f.state = "none named";
     f.problem = "the host library names no INI file";
     return f;
   }
   if (f.given.front() == '"' || f.given.back() == '"') {
     f.resolved = f.given;
     f.error = ERROR_INVALID_NAME;
+    f.state = "quotes in its name";
     f.problem = "the name has quotes in it: set ZOVAV_INI=\"...\" keeps the quotes in the value; "
                 "set it without them (set ZOVAV_INI=C:\\path\\HOST.INI), even with spaces in it";
     return f;
@@ -120,12 +122,16 @@ IniFile CheckIniFile(const char* given) {
                                nullptr, OPEN_EXISTING, 0, nullptr);
   if (h != INVALID_HANDLE_VALUE) {
     CloseHandle(h);
+    f.state = "there, readable";
     return f;
   }
   f.error = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)
                 ? ERROR_DIRECTORY
                 : GetLastError();
   const bool bare = f.given.find_first_of("\\/") == std::string::npos;
+  const char* meaning = WindowsErrorMeaning(f.error);
+  f.state = (f.error == ERROR_DIRECTORY ? std::string("a folder") : "cannot be read") + " (error " +
+            std::to_string(f.error) + (*meaning != '\0' ? ": " : "") + meaning + ")";
   f.problem = f.error == ERROR_FILE_NOT_FOUND || f.error == ERROR_PATH_NOT_FOUND
                   ? std::string("there is no such file") +
                         (bare ? " (a name without a folder is looked for in the Windows folder, "

@@ -18,6 +18,7 @@ struct IniFile {
   std::string given;    // the name as the host library gives it; "" none
   std::string resolved; // the file Windows reads for it
   DWORD error = 0;      // 0: there and readable; else why not (2, 3, 5, ...)
+  std::string state;    // "there, readable", "not there (error 2)", ...
   std::string problem;  // "" when labelhost can read it, else what is wrong
 };
 IniFile CheckIniFile(const char* given);

@@ -85,9 +85,10 @@ const Command* find_command(const char* name) {
 // The usage on `out`: stdout when asked for (--help, exit 0), stderr after a
 // refusal (exit 2).
 int usage(FILE* out = stderr) {
-  fprintf(out, "usage: labelhost [--driver PATH] COMMAND [ARGS] [+ COMMAND [ARGS] ...]\n"
-               "       labelhost --help | -h | /?   this text; COMMAND --help, the command's\n\n"
-               "commands:\n");
+  fprintf(out,
+          "usage: labelhost [--driver PATH] COMMAND [ARGS] [+ COMMAND [ARGS] ...]\n"
+          "       labelhost --help | -h | /?   this text (COMMAND --help: that command's own)\n\n"
+          "commands:\n");
   for (const Command& c : kCommands)
     fprintf(out, "  %s %s\n      %s\n", c.name, c.usage, c.help);
   return out == stdout ? 0 : 2;

@@ -195,7 +195,8 @@ TEST_F(Kit, TheKitChecksItsInputsAndSaysWhyItRefusesOne) {
        .says = "hint: settings: the INI file C:\\nothere\\host.ini: there is no such file. "
                "Without it the driver takes its defaults (COM3, 9600 baud) for every printer"},
       {.args = "check --printer 1", .env = "host.ini",
-       .says = "labelhost reads: ini file \"host.ini\" (read as C:\\windows\\host.ini): error 2"},
+       .says = "labelhost reads: ini file \"host.ini\" (read as C:\\windows\\host.ini): "
+               "cannot be read (error 2: the file or port is not there)"},
       {.args = "check --printer 1", .env = "\"C:\\VELDRIN\\host.ini\"",
        .says = "hint: settings: the INI file \"C:\\VELDRIN\\host.ini\": the name has quotes in "
                "it: set ZOVAV_INI=\"...\" keeps the quotes in the value; set it without them (set "
