@@ -28,6 +28,7 @@
 #include <string>
 
 #include "labelhost/commands.h"
+#include "labelhost/driver_api.h"
 #include "labelhost/port_report.h"
 
 namespace {
@@ -138,7 +139,9 @@ int run(int com, DWORD baud) {
   // Writes end at the latest when the pattern has had its line time twice.
   COMMTIMEOUTS timeouts{MAXDWORD, 0, 0, 0, 1000 + 2 * kPatternBytes * 10 * 1000 / baud};
   if (!SetCommState(h, &test) || !SetCommTimeouts(h, &timeouts)) {
-    printf("result: FAILED: COM%d does not take these settings (error %lu)\n", com, GetLastError());
+    const DWORD error = GetLastError();
+    printf("result: FAILED: COM%d does not take these settings (error %lu%s%s)\n", com, error,
+           *WindowsErrorMeaning(error) != '\0' ? ": " : "", WindowsErrorMeaning(error));
     SetCommState(h, &kept);
     CloseHandle(h);
     return 1;

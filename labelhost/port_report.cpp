@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "labelhost/driver_api.h"
+
 int ComNumber(const char* name) {
   if ((name[0] | 0x20) != 'c' || (name[1] | 0x20) != 'o' || (name[2] | 0x20) != 'm')
     return 0;
@@ -60,7 +62,8 @@ std::string PortStateText(const PortReading& r) {
              "opens, but no serial port answers behind it (GetCommState: error %lu)", r.error);
     break;
   case PortState::Failed:
-    snprintf(text, sizeof text, "cannot be opened (error %lu)", r.error);
+    snprintf(text, sizeof text, "cannot be opened (error %lu%s%s)", r.error,
+             *WindowsErrorMeaning(r.error) != '\0' ? ": " : "", WindowsErrorMeaning(r.error));
     break;
   }
   return text;
