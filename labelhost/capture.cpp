@@ -13,6 +13,10 @@
 namespace {
 FILE* g_file = nullptr;
 DWORD g_startTick = 0;
+std::string g_lastRead; // the last bytes read, at most kKeptReply
+constexpr size_t kKeptReply = 32;
+DWORD g_sent = 0;                     // bytes written to the port so far
+void (*g_sentWatch)(DWORD) = nullptr; // told after each write
 
 // The pending transfers by their OVERLAPPED: the buffer and the direction.
 struct Pending {
@@ -29,6 +33,14 @@ decltype(&_lwrite) g_lwrite;
 
 void note(char direction, const void* data, DWORD n) {
   if (n == 0)
+    return;
+  if (direction == '<') {
+    g_lastRead.append(static_cast<const char*>(data), n);
+    g_lastRead.erase(0, g_lastRead.size() > kKeptReply ? g_lastRead.size() - kKeptReply : 0);
+  } else if (direction == '>' && (g_sent += n, g_sentWatch != nullptr)) {
+    g_sentWatch(g_sent);
+  }
+  if (g_file == nullptr)
     return;
   const DWORD ms = GetTickCount() - g_startTick;
   fprintf(g_file, "%lu.%03lu %c ", ms / 1000, ms % 1000, direction);
@@ -100,12 +112,13 @@ bool StartCapture(HMODULE driver, const char* path) {
       reinterpret_cast<void*>(GetProcAddress(kernel, "GetOverlappedResult")));
   g_lwrite = reinterpret_cast<decltype(&_lwrite)>(
       reinterpret_cast<void*>(GetProcAddress(kernel, "_lwrite")));
-  g_file = fopen(path, "w"); // text: CRLF line ends, as Notepad shows them
-  if (g_file == nullptr) {
+  g_file = path != nullptr ? fopen(path, "w") : nullptr; // text: CRLF, as Notepad shows them
+  if (path != nullptr && g_file == nullptr) {
     fprintf(stderr, "labelhost: cannot create the capture file %s\n", path);
     return false;
   }
-  fputs("# VELDRIN capture\n", g_file);
+  if (g_file != nullptr)
+    fputs("# VELDRIN capture\n", g_file);
   g_startTick = GetTickCount();
   const std::pair<void*, void*> redirects[] = {
       {reinterpret_cast<void*>(g_writeFile), reinterpret_cast<void*>(write_file)},
@@ -119,4 +132,54 @@ bool StartCapture(HMODULE driver, const char* path) {
   if (!patched)
     fprintf(stderr, "labelhost: the driver's transfers cannot be captured\n");
   return patched;
+}
+
+void WatchSends(void (*sent)(DWORD bytes)) {
+  g_sentWatch = sent;
+}
+
+std::string LastReplyText() {
+  if (g_lastRead.empty())
+    return "none: nothing came from the printer";
+  // The last complete frame: ESC letter CR, or ESC letter and four digits CR.
+  const std::string& r = g_lastRead;
+  for (size_t at = r.size(); at-- > 0;) {
+    const size_t cr = r[at] == '\x1B' ? r.find('\r', at) : std::string::npos;
+    if (cr != at + 2 && cr != at + 6)
+      continue;
+    const char letter = r[at + 1];
+    const std::string digits = r.substr(at + 2, cr - at - 2);
+    std::string meaning;
+    switch (letter) {
+    case 'O':
+      meaning = digits == "0000" ? "no labels left to print: the job's end"
+                                 : digits + ": labels still to print";
+      break;
+    case 'E':
+      meaning = "the printer reports an error (its display or lamps say which)";
+      break;
+    case 'F':
+      meaning = "the printer reports its ribbon used up";
+      break;
+    case 'T':
+      meaning = "the printer received bytes with a parity error";
+      break;
+    case 'G':
+      meaning = "the printer received bytes with a framing error";
+      break;
+    case 'V':
+      meaning = "the printer received more than it could take (overrun)";
+      break;
+    default:
+      meaning = "a reply the driver does not know";
+    }
+    return "ESC " + std::string(1, letter) + digits + " CR: " + meaning;
+  }
+  std::string hex;
+  for (const char c : r) {
+    char byte[4];
+    snprintf(byte, sizeof byte, "%02X ", static_cast<unsigned char>(c));
+    hex += byte;
+  }
+  return hex + "(no complete reply)";
 }

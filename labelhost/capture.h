@@ -13,7 +13,18 @@
 
 #include <windows.h>
 
+#include <string>
+
 // Starts capturing the transfers of the loaded driver `driver` into `path`
-// (created anew). False, with the reason printed, when the file cannot be
-// created or the driver imports none of the transfer calls.
+// (created anew), or with a null path into no file, only to keep the
+// printer's last reply and count what is sent. False, with the reason
+// printed, when the file cannot be created or the driver imports none of the
+// transfer calls.
 bool StartCapture(HMODULE driver, const char* path);
+
+// Calls `sent` with the bytes written to the port so far after each write.
+void WatchSends(void (*sent)(DWORD bytes));
+
+// The last bytes the driver read from the port, read as the printer's reply:
+// "ESC F CR: ribbon used up", "none: ..." when nothing came.
+std::string LastReplyText();

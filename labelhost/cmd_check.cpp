@@ -10,18 +10,26 @@
 //   check:           what is checked
 //   driver:          the driver file
 //   version:         its version resource
-//   labelhost reads: the INI file, the printer's settings in it and the print
-//                    position file's record for the check's label format, as
-//                    labelhost reads them with the driver's own procedures
+//   labelhost reads: the INI file (as named and as Windows resolves it), each
+//                    key the driver reads with its raw text, the printer's
+//                    settings and the print position file's record for the
+//                    check's label format, as labelhost reads them with the
+//                    driver's own procedures
 //   port:            what opening the printer's port gives; when it opens,
 //                    the flow control and DTR/RTS modes the driver keeps
 //                    from it and the modem lines after the open (labelhost
 //                    opens the port itself, before the driver does)
 //   warning:         a flow control of the port that waits for a line that is low
 //   driver reports:  what the loaded driver itself reports through its exports
-//   step:            one step, its result, when it ended and how long it took
+//   step:            one step, its result, when it ended and how long it took;
+//                    labelhost's own steps ("INI file", "label fit") check its
+//                    inputs before any port is opened
+//   send:            the test label's size and its time on the line
+//   progress:        every few seconds of a long send, the bytes sent so far
+//   label:           what the printed label must show, and what else means
 //   result:          "passed", or "FAILED at STEP"; then on a failure
 //   error:           the driver's error code and message
+//   reply:           the printer's last reply, or that none came
 //   hint:            what to look at (for 60800, what opening the port gives now)
 #include <cstdio>
 #include <cstdlib>
@@ -32,6 +40,7 @@
 #include "labelhost/capture.h"
 #include "labelhost/commands.h"
 #include "labelhost/driver_report.h"
+#include "labelhost/ini_check.h"
 #include "labelhost/job_records.h"
 #include "labelhost/label_image.h"
 #include "labelhost/port_report.h"
@@ -52,37 +61,55 @@ struct CheckOptions {
   const char* capture = nullptr;        // --capture FILE: the driver's transfers
 };
 
+bool refuse(const char* argument, const char* why) {
+  fprintf(stderr, "labelhost check: %s: %s\n", argument, why);
+  return false;
+}
+
 bool parse_options(int argc, char** argv, CheckOptions* o) {
-  for (int i = 0; i + 1 < argc; i += 2) {
+  for (int i = 0; i < argc; i += 2) {
     const char* name = argv[i];
+    if (strncmp(name, "--", 2) != 0)
+      return refuse(name, "not an option: each option is a name and a value (--printer 1)");
+    if (i + 1 >= argc)
+      return refuse(name, "its value is missing");
     const char* value = argv[i + 1];
     char* end = nullptr;
     const long n = strtol(value, &end, 10);
     const bool number = end != value && *end == '\0';
-    if (strcmp(name, "--printer") == 0 && number && n >= 1 && n <= 8)
+    WORD typeCode = 0;
+    if (strcmp(name, "--printer") == 0) {
+      if (!number || n < 1 || n > 8)
+        return refuse(value, "--printer takes a printer number from 1 to 8");
       o->printer = static_cast<DWORD>(n);
-    else if (strcmp(name, "--model") == 0 && number && (n == 12 || n == 8))
-      o->model = static_cast<int>(n);
-    else if (strcmp(name, "--size") == 0 &&
-             sscanf(value, "%dx%d", &o->widthMm, &o->heightMm) == 2 && o->widthMm >= 10 &&
-             o->widthMm <= 200 && o->heightMm >= 10 && o->heightMm <= 200)
-      continue;
-    else if (strcmp(name, "--format") == 0 && value[0] != '\0')
+    } else if (strcmp(name, "--model") == 0) {
+      if (!ParseModelArg(value, &typeCode))
+        return refuse(value, kModelArgText);
+      o->model = typeCode == 261 ? 12 : 8;
+    } else if (strcmp(name, "--size") == 0) {
+      char tail = 0;
+      if (sscanf(value, "%dx%d%c", &o->widthMm, &o->heightMm, &tail) != 2 || o->widthMm < 10 ||
+          o->widthMm > 200 || o->heightMm < 10 || o->heightMm > 200)
+        return refuse(value, "--size takes WIDTHxHEIGHT in whole mm, each 10 to 200 (50x30)");
+    } else if (strcmp(name, "--format") == 0) {
+      if (value[0] == '\0')
+        return refuse(name, "the label format's name is empty");
       o->format = value;
-    else if (strcmp(name, "--product") == 0)
+    } else if (strcmp(name, "--product") == 0) {
       o->product = value;
-    else if (strcmp(name, "--save-label") == 0)
+    } else if (strcmp(name, "--save-label") == 0) {
       o->saveLabel = value;
-    else if (strcmp(name, "--capture") == 0)
+    } else if (strcmp(name, "--capture") == 0) {
       o->capture = value;
-    else if (strcmp(name, "--wait") == 0 && number && n >= 1 && n <= 3600)
+    } else if (strcmp(name, "--wait") == 0) {
+      if (!number || n < 1 || n > 3600)
+        return refuse(value, "--wait takes seconds from 1 to 3600");
       o->waitSeconds = static_cast<DWORD>(n);
-    else {
-      fprintf(stderr, "labelhost check: bad option %s %s\n", name, value);
-      return false;
+    } else {
+      return refuse(name, "no such option of check");
     }
   }
-  return argc % 2 == 0 && o->printer != 0;
+  return o->printer != 0 || refuse("--printer", "is needed: the printer number, 1 to 8");
 }
 
 // What to look at for a driver error code.
@@ -118,6 +145,15 @@ const char* hint_for(DWORD code) {
   }
 }
 
+// A failed poll's result, by the code the driver left.
+std::string result_for(DWORD code) {
+  if (code == 60816)
+    return "no reply from the printer within the reply time-out";
+  if (code >= 60810 && code <= 60815)
+    return "the printer answered with an error";
+  return "the printer's reply could not be read";
+}
+
 struct Check {
   const DriverApi& api;
   const CheckOptions& o;
@@ -133,20 +169,22 @@ struct Check {
     stepStart = now;
   }
 
-  // Ends the check at a failed step: the driver's code and message and what
-  // to look at for it, or, where the driver has no code for it, `hint`.
-  int fail(const char* name, const std::string& result, const char* hint = nullptr) {
-    step(name, result);
-    printf("result: FAILED at %s\n", name);
+  // Ends the check at a failed step: the driver's code and message, the
+  // printer's last reply and what to look at for it, or, where the driver
+  // has no code for it, `hint`. An empty `result` is said from the code.
+  int fail(const char* name, std::string result, const std::string& hint = "") {
     char message[512] = "";
-    const DWORD code = hint == nullptr ? api.GetPrintError(o.printer, message, sizeof message) : 0;
+    const DWORD code = hint.empty() ? api.GetPrintError(o.printer, message, sizeof message) : 0;
+    step(name, !result.empty() ? result : result_for(code));
+    printf("result: FAILED at %s\n", name);
     if (code != 0)
       printf("error: %lu %s\n", code, message);
     else
       printf("error: none reported by the driver\n");
+    printf("reply: %s\n", LastReplyText().c_str());
     // The port did not open for the driver: what opening it gives now.
     const std::string portHint = code == 60800 ? PortHint(ReadPort(com)) : "";
-    printf("hint: %s\n", hint != nullptr     ? hint
+    printf("hint: %s\n", !hint.empty()       ? hint.c_str()
                          : !portHint.empty() ? portHint.c_str()
                                              : hint_for(code));
     api.ClosePrinter(o.printer - 1);
@@ -209,6 +247,104 @@ std::string now_text() {
   return text;
 }
 
+// Shows the INI file and each key the driver reads for the printer, with its
+// raw text; "" when labelhost can use them, else the hint of what is wrong.
+std::string show_ini(const CheckOptions& o, const PrinterIni& ini) {
+  const IniFile file = CheckIniFile(ini.iniPath.c_str());
+  const std::string name = file.given == file.resolved
+                               ? file.given
+                               : "\"" + file.given + "\" (read as " + file.resolved + ")";
+  printf("labelhost reads: ini file %s: %s\n", name.c_str(), file.state.c_str());
+  if (!file.problem.empty())
+    return "settings: the INI file " + name + ": " + file.problem +
+           ". Without it the driver takes its defaults (COM3, 9600 baud) for every printer";
+  std::string hint;
+  for (const IniKey& k : ReadIniKeys(file.resolved, o.printer)) {
+    if (k.present)
+      printf("labelhost reads: [%s] %s=%s%s\n", k.section.c_str(), k.name.c_str(), k.text.c_str(),
+             k.problem.empty() ? "" : "  <- malformed");
+    else
+      printf("labelhost reads: [%s] %s: not in the file (the driver's default: %s)\n",
+             k.section.c_str(), k.name.c_str(), k.fallback.c_str());
+    if (k.problem.empty() || !hint.empty())
+      continue;
+    hint = "settings: " + k.name + "=" + k.text + " is not read as meant: " + k.problem;
+    const bool serialKey = k.name.size() == 4 && k.name.compare(0, 2, "VD") == 0;
+    if (!serialKey)
+      continue;
+    // The serial string: a right one for what it most likely meant.
+    SerialSettings meant{};
+    const bool known = IntendedSerialSettings(k.text, &meant);
+    if (!known)
+      meant = {1, 57600, 8, 0, 0};
+    char right[kSerialStringLength + 1];
+    FormatSerialString(meant, right);
+    hint += std::string(". ") + (known ? "For " : "For example, for ") + LineSettingsText(meant) +
+            " it is " + k.name + "=" + right + " (labelhost init " + std::to_string(o.printer) +
+            " --serial " + ModeText(meant) + " writes it)";
+  }
+  return hint;
+}
+
+// The label on the printer's head: no wider than the print width in the INI
+// file, and that no wider than the model's own.
+std::string label_fit(const CheckOptions& o, const PrinterIni& ini, const PrintData& data,
+                      std::string* result) {
+  const UINT modelMm = data.wMaxWidth10 / 10u;
+  const std::string key = "VDMAX0" + std::to_string(o.printer - 1);
+  char text[400];
+  if (ini.maxWidthMm > modelMm) {
+    const int other = o.model == 12 ? 8 : 12;
+    const bool otherFits = other == 8 ? ini.maxWidthMm <= 112 : ini.maxWidthMm <= 106;
+    *result = "the print width is wider than the model's";
+    snprintf(text, sizeof text, "model: %s=%u mm is wider than the %d dots/mm model's %u mm%s%s",
+             key.c_str(), ini.maxWidthMm, o.model, modelMm,
+             otherFits ? ": the INI file describes the other model; is the printer the "
+                       : "; set it to the printer's head width",
+             otherFits ? (std::to_string(other) + " dots/mm model (--model " +
+                          std::to_string(other) + ")? Else set it to the printer's head width")
+                             .c_str()
+                       : "");
+    return text;
+  }
+  if (static_cast<UINT>(o.widthMm) > ini.maxWidthMm) {
+    *result = "the test label is wider than the print width";
+    snprintf(text, sizeof text,
+             "settings: the test label is %d mm wide and printer %lu's print width is %u mm "
+             "(%s): the driver starts a wider label at the head's left edge and its right side "
+             "is not printed; check with a label no wider (--size %ux%d), or set %s to the "
+             "printer's head width",
+             o.widthMm, o.printer, ini.maxWidthMm, key.c_str(), ini.maxWidthMm, o.heightMm,
+             key.c_str());
+    return text;
+  }
+  snprintf(text, sizeof text, "%d mm in the print width of %u mm (%s), the model's maximum %u mm",
+           o.widthMm, ini.maxWidthMm, key.c_str(), modelMm);
+  *result = text;
+  return "";
+}
+
+// The send's progress, every few seconds.
+DWORD g_sendTotal = 0, g_sendStart = 0, g_sendShown = 0;
+constexpr DWORD kProgressEveryMs = 3000;
+
+void show_send_progress(DWORD sent) {
+  const DWORD now = GetTickCount();
+  if (now - g_sendShown < kProgressEveryMs)
+    return;
+  g_sendShown = now;
+  printf("progress: %lu of %lu bytes sent (after %lu ms)\n", sent, g_sendTotal, now - g_sendStart);
+  fflush(stdout);
+}
+
+// The bits a byte takes on the line: start, data, parity, stop.
+double bits_per_byte(const SerialSettings& s) {
+  return 1 + s.byteSize + (s.parity != 0 ? 1 : 0) +
+         (s.stopBits == 0   ? 1
+          : s.stopBits == 1 ? 1.5
+                            : 2);
+}
+
 int run(const DriverApi& api, const CheckOptions& o) {
   const WORD typeCode = o.model == 12 ? 261 : 264;
   const PrinterIni ini = ReadPrinterIni(o.printer);
@@ -217,13 +353,13 @@ int run(const DriverApi& api, const CheckOptions& o) {
   printf("check: printer %lu as %s (type %u), test label %d x %d mm\n", o.printer, model.c_str(),
          typeCode, o.widthMm, o.heightMm);
   ShowDriverFile(api);
-  printf("labelhost reads: ini file %s\n",
-         ini.iniPath.empty() ? "(the host library names none)" : ini.iniPath.c_str());
+  const std::string iniHint = show_ini(o, ini);
   printf("labelhost reads: printer %lu: %s, maximum print width %u mm%s\n", o.printer,
          LineSettingsText(ini.serial).c_str(), ini.maxWidthMm,
          ini.serialFromIni ? "" : " (no serial settings for it: the driver's defaults)");
-  show_position(o);
-  show_port(c.com);
+  if (!iniHint.empty())
+    return c.fail("INI file", "not as the driver needs it", iniHint);
+  c.step("INI file", "its keys are well formed");
 
   PrintData data{};
   data.wTypeCode = typeCode;
@@ -235,6 +371,13 @@ int run(const DriverApi& api, const CheckOptions& o) {
                       std::to_string(typeCode),
                   "the driver: it is not the TLX-Pro driver this check was made for");
   c.step("KtPrGetPrintData", std::to_string(dotsPerMm) + " dots/mm");
+  std::string fit;
+  const std::string fitHint = label_fit(o, ini, data, &fit);
+  if (!fitHint.empty())
+    return c.fail("label fit", fit, fitHint);
+  c.step("label fit", fit);
+  show_position(o);
+  show_port(c.com);
 
   if (api.InitPrinter(o.printer, 0) != 0)
     return c.fail("KtPrInitPrinter", "failed");
@@ -246,7 +389,7 @@ int run(const DriverApi& api, const CheckOptions& o) {
   DWORD paramsSize = sizeof params;
   api.IoControl(o.printer, 17, &params, &paramsSize);
   c.step("KtPrIoControl 17", std::string("label format \"") + o.format + "\"");
-  ShowDriverReport(api, o.printer, typeCode, o.widthMm, o.heightMm, 0, 5);
+  const size_t labelBytes = ShowDriverReport(api, o.printer, typeCode, o.widthMm, o.heightMm, 0, 5);
   c.stepStart = GetTickCount();
 
   if (!api.IsPrintReady(o.printer - 1, 0))
@@ -264,7 +407,19 @@ int run(const DriverApi& api, const CheckOptions& o) {
   JobRecords job;
   SetUpJobRecords(&job, static_cast<WORD>(o.widthMm * 10), static_cast<WORD>(o.heightMm * 10), 5, 0,
                   data);
+  if (labelBytes > 0 && ini.serial.dwBaudRate > 0) {
+    const double bits = bits_per_byte(ini.serial);
+    printf("send: the test label is %u bytes: about %.1f s at %lu baud (%g bits a byte, %s)\n",
+           static_cast<unsigned>(labelBytes), labelBytes * bits / ini.serial.dwBaudRate,
+           static_cast<unsigned long>(ini.serial.dwBaudRate), bits,
+           LineSettingsShort(ini.serial).c_str());
+    fflush(stdout);
+  }
+  g_sendTotal = static_cast<DWORD>(labelBytes);
+  g_sendStart = g_sendShown = GetTickCount();
+  WatchSends(show_send_progress);
   const SHORT sent = api.StartPrint(o.printer, 1, label, &job.info);
+  WatchSends(nullptr);
   DeleteObject(label);
   if (sent != 0)
     return c.fail("KtPrStartPrint", "the test label was not sent");
@@ -277,13 +432,24 @@ int run(const DriverApi& api, const CheckOptions& o) {
                remaining == 1 ? "" : "s", elapsedMs);
       });
   if (followed == -1)
-    return c.fail("KtPrIsPrintFinished", "the printer reported an error");
+    return c.fail("KtPrIsPrintFinished", "");
   if (followed == 2)
     return c.fail("KtPrIsPrintFinished",
                   "no end of the job within " + std::to_string(o.waitSeconds) + " s",
                   hint_for(60816));
   c.step("KtPrIsPrintFinished", "finished");
   api.ClosePrinter(o.printer - 1);
+  // What the check cannot see: the label's scale on the printer's head.
+  printf("label: the printer must show a %d x %d mm grid of 10 mm squares, a ruler tick every "
+         "millimetre along the top and left edges\n",
+         o.widthMm, o.heightMm);
+  printf("label: %s\n",
+         o.model == 12 ? "squares of 15 mm mean the printer is the 8 dots/mm model: run the check "
+                         "with --model 8; a grid cut off at the right, the print width "
+                         "(VDMAXnn)"
+                       : "squares of 6.7 mm, or a blank strip, mean the printer is the 12 dots/mm "
+                         "model: run the check with --model 12; a grid cut off at the right, the "
+                         "print width (VDMAXnn)");
   printf("result: passed in %lu ms\n", GetTickCount() - c.start);
   return 0;
 }
@@ -295,7 +461,9 @@ int CmdCheck(const DriverApi& api, int argc, char** argv) {
     return 2;
   if (!RequireAllExports(api, "check"))
     return 1;
-  if (o.capture != nullptr && !StartCapture(api.hModule, o.capture))
+  // Always watched, for the printer's last reply and the send's progress;
+  // written to a file only with --capture.
+  if (!StartCapture(api.hModule, o.capture))
     return 1;
   return run(api, o);
 }

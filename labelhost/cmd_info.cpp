@@ -36,16 +36,32 @@ void print_print_data(const DriverApi& api, WORD typeCode) {
          data.wHostValue18);
 }
 
-// "VELDRIN 1.0.0 (description, file 1.0.0.0)" from the file's version resource.
+// "VELDRIN 1.0.0 (description, file 1.0.0.0)" from the file's version
+// resource, then the build number (the file version's fourth field) and the
+// commit, which Windows 7 and later do not show in the file's properties, and
+// a private or special build's text.
 std::string driver_version(HMODULE driver) {
   char file[MAX_PATH] = "";
   GetModuleFileNameA(driver, file, sizeof file);
   std::string info(GetFileVersionInfoSizeA(file, nullptr), '\0');
   if (info.empty() || !GetFileVersionInfoA(file, 0, DWORD(info.size()), info.data()))
     return "unknown (no version resource)";
-  return version_value(info, "ProductName") + " " + version_value(info, "ProductVersion") + " (" +
-         version_value(info, "FileDescription") + ", file " + version_value(info, "FileVersion") +
-         ")";
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT size = 0;
+  char numbers[64] = "";
+  if (VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &size) &&
+      size >= sizeof *fixed)
+    snprintf(numbers, sizeof numbers, ", build %lu", fixed->dwFileVersionLS & 0xFFFF);
+  std::string text = version_value(info, "ProductName") + " " +
+                     version_value(info, "ProductVersion") + " (" +
+                     version_value(info, "FileDescription") + ", file " +
+                     version_value(info, "FileVersion") + ")" + numbers;
+  const std::string commit = version_value(info, "Commit");
+  text += ", commit " + (commit.empty() ? std::string("unknown") : commit);
+  for (const char* mark : {"PrivateBuild", "SpecialBuild"})
+    if (!version_value(info, mark).empty())
+      text += " (" + version_value(info, mark) + ")";
+  return text;
 }
 } // namespace
 

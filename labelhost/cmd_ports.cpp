@@ -7,7 +7,8 @@
 //
 // Output lines:
 //   ports:  where the names come from and how many there are
-//   port:   COMn: what opening it gave  [where Windows names it]
+//   port:   COMn: what opening it gave (a free port: its CTS and DSR, which
+//           something powered behind it holds on)  [where Windows names it]
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -84,7 +85,7 @@ int CmdPorts(const DriverApi&, int argc, char** argv) {
   for (int i = 0; i < argc; ++i) {
     const int n = ComNumber(argv[i]);
     if (n == 0) {
-      fprintf(stderr, "labelhost ports: not a port name: %s\n", argv[i]);
+      fprintf(stderr, "labelhost ports: %s: not a port name (COM1 to COM255)\n", argv[i]);
       return 2;
     }
     shown[n] = known[n];
@@ -98,7 +99,9 @@ int CmdPorts(const DriverApi&, int argc, char** argv) {
   bool allFree = true;
   for (const auto& [n, k] : shown) {
     const PortReading r = ReadPort(n);
-    printf("port: COM%d: %s  [%s]\n", n, PortStateText(r).c_str(), where_text(k).c_str());
+    printf("port: COM%d: %s%s  [%s]\n", n, PortStateText(r).c_str(),
+           r.state == PortState::Free ? ("; " + BehindPortText(r)).c_str() : "",
+           where_text(k).c_str());
     allFree = allFree && r.state == PortState::Free;
   }
   return argc == 0 || allFree ? 0 : 1;

@@ -37,11 +37,12 @@ struct PrintOptions {
   const char* capture = nullptr;    // --capture FILE: the driver's transfers
 };
 
-bool number_arg(const char* text, long low, long high, long* out) {
+bool number_arg(const char* name, const char* text, long low, long high, long* out) {
   char* end = nullptr;
   const long v = strtol(text, &end, 10);
   if (end == text || *end != '\0' || v < low || v > high) {
-    fprintf(stderr, "labelhost print: %s is not a number from %ld to %ld\n", text, low, high);
+    fprintf(stderr, "labelhost print: %s: %s takes a number from %ld to %ld\n", text, name, low,
+            high);
     return false;
   }
   *out = v;
@@ -93,44 +94,51 @@ bool parse_options(int argc, char** argv, PrintOptions* o) {
       o->noWait = true;
       continue;
     }
-    if (i + 1 >= argc)
+    if (strncmp(name, "--", 2) != 0) {
+      fprintf(stderr, "labelhost print: %s: not an option (--printer 1, --labels 5, ...)\n", name);
       return false;
+    }
+    if (i + 1 >= argc) {
+      fprintf(stderr, "labelhost print: %s: its value is missing\n", name);
+      return false;
+    }
     const char* value = argv[++i];
     long v = 0;
     if (flag("--printer")) {
-      if (!number_arg(value, 0, 255, &v))
+      if (!number_arg(name, value, 0, 255, &v))
         return false;
       o->printer = static_cast<DWORD>(v);
     } else if (flag("--model")) {
-      if (!number_arg(value, 0, 65535, &v))
+      if (!ParseModelArg(value, &o->typeCode)) {
+        fprintf(stderr, "labelhost print: %s: %s\n", value, kModelArgText);
         return false;
-      o->typeCode = static_cast<WORD>(v);
+      }
     } else if (flag("--width")) {
-      if (!number_arg(value, 1, 65535, &v))
+      if (!number_arg(name, value, 1, 65535, &v))
         return false;
       o->widthTenthMm = static_cast<WORD>(v);
     } else if (flag("--length")) {
-      if (!number_arg(value, 1, 65535, &v))
+      if (!number_arg(name, value, 1, 65535, &v))
         return false;
       o->lengthTenthMm = static_cast<WORD>(v);
     } else if (flag("--max-width")) {
-      if (!number_arg(value, 1, 9999, &v))
+      if (!number_arg(name, value, 1, 9999, &v))
         return false;
       o->maxWidthMm = static_cast<int>(v);
     } else if (flag("--start")) {
-      if (!number_arg(value, 0, 999, &v))
+      if (!number_arg(name, value, 0, 999, &v))
         return false;
       o->startMm = static_cast<int>(v);
     } else if (flag("--density")) {
-      if (!number_arg(value, 1, 9, &v))
+      if (!number_arg(name, value, 1, 9, &v))
         return false;
       o->density = static_cast<int>(v);
     } else if (flag("--quantity")) {
-      if (!number_arg(value, -9999, 9999, &v))
+      if (!number_arg(name, value, -9999, 9999, &v))
         return false;
       o->quantity = v;
     } else if (flag("--labels")) {
-      if (!number_arg(value, 1, 100000, &v))
+      if (!number_arg(name, value, 1, 100000, &v))
         return false;
       o->labels = static_cast<int>(v);
     } else if (flag("--image")) {
@@ -151,7 +159,7 @@ bool parse_options(int argc, char** argv, PrintOptions* o) {
     } else if (flag("--capture")) {
       o->capture = value;
     } else {
-      fprintf(stderr, "labelhost print: unknown option %s\n", name);
+      fprintf(stderr, "labelhost print: %s: no such option of print\n", name);
       return false;
     }
   }

@@ -2,9 +2,14 @@
 // host application drives it.
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <utility>
 
 #include "labelhost/commands.h"
+#include "labelhost/ini_check.h"
 #include "labelhost/printer_ini.h"
+#include "settings/ini_layout.h"
+#include "settings/store.h"
 
 namespace {
 // Prints the settings the driver loads for a printer, as labelhost reads them
@@ -23,10 +28,60 @@ void show_settings(DWORD printer) {
 bool ParsePrinterArg(const char* text, DWORD* number) {
   char* end = nullptr;
   const unsigned long value = strtoul(text, &end, 10);
-  if (end == text || *end != '\0')
+  if (end == text || *end != '\0') {
+    fprintf(stderr, "labelhost: %s: not a printer number (1 to 8)\n", text);
     return false;
+  }
   *number = static_cast<DWORD>(value);
   return true;
+}
+
+namespace {
+// The one printer number of init, error, ready, stop and wait.
+bool one_printer(const char* command, int argc, char** argv, DWORD* printer) {
+  if (argc < 1) {
+    fprintf(stderr, "labelhost %s: the printer number is missing\n", command);
+    return false;
+  }
+  if (argc > 1) {
+    fprintf(stderr, "labelhost %s: %s: one printer number only\n", command, argv[1]);
+    return false;
+  }
+  return ParsePrinterArg(argv[0], printer);
+}
+
+// init's --serial COMn,BAUD,DATA,PARITY,STOP: the printer's serial string
+// written into the INI file, in the driver's own format.
+bool write_serial(DWORD printer, const char* mode) {
+  SerialSettings s{};
+  if (strchr(mode, '#') != nullptr || !IntendedSerialSettings(mode, &s)) {
+    fprintf(stderr,
+            "labelhost init: %s: --serial takes COMn,BAUD,DATA,PARITY,STOP (COM1,57600,8,N,1): "
+            "port 1 to 207, a baud rate a port takes up to 57600, 7 or 8 data bits, parity "
+            "N, O or E, stop bits 1, 1.5 or 2\n",
+            mode);
+    return false;
+  }
+  const char* ini = HostIniPath();
+  char key[16], text[kSerialStringLength + 1];
+  snprintf(key, sizeof key, kIniSerialKeyFormat, static_cast<int>(printer - 1));
+  FormatSerialString(s, text);
+  if (ini == nullptr || !WritePrivateProfileStringA(kIniDriverSection, key, text, ini)) {
+    fprintf(stderr, "labelhost init: cannot write %s into %s (error %lu)\n", key,
+            ini != nullptr ? ini : "(no INI file)", GetLastError());
+    return false;
+  }
+  printf("printer %lu: %s=%s written into %s\n", printer, key, text, ini);
+  return true;
+}
+} // namespace
+
+bool ParseModelArg(const char* text, WORD* typeCode) {
+  for (const auto& [name, code] :
+       {std::pair{"12", 261}, std::pair{"261", 261}, std::pair{"8", 264}, std::pair{"264", 264}})
+    if (strcmp(text, name) == 0)
+      return *typeCode = static_cast<WORD>(code), true;
+  return false;
 }
 
 DWORD ShowPrintError(const DriverApi& api, DWORD printer) {
@@ -41,7 +96,14 @@ DWORD ShowPrintError(const DriverApi& api, DWORD printer) {
 
 int CmdInit(const DriverApi& api, int argc, char** argv) {
   DWORD printer;
-  if (argc != 1 || !ParsePrinterArg(argv[0], &printer))
+  const bool serial = argc == 3 && strcmp(argv[1], "--serial") == 0;
+  if (!one_printer("init", serial ? 1 : argc, argv, &printer))
+    return 2;
+  if (serial && (printer < 1 || printer > 8)) {
+    fprintf(stderr, "labelhost init: %lu: --serial needs a printer number from 1 to 8\n", printer);
+    return 2;
+  }
+  if (serial && !write_serial(printer, argv[2]))
     return 2;
   if (!RequireExport(reinterpret_cast<const void*>(api.InitPrinter), "KtPrInitPrinter"))
     return 1;
@@ -55,7 +117,7 @@ int CmdInit(const DriverApi& api, int argc, char** argv) {
 
 int CmdError(const DriverApi& api, int argc, char** argv) {
   DWORD printer;
-  if (argc != 1 || !ParsePrinterArg(argv[0], &printer))
+  if (!one_printer("error", argc, argv, &printer))
     return 2;
   if (!RequireExport(reinterpret_cast<const void*>(api.GetPrintError), "KtPrGetPrintError"))
     return 1;
@@ -65,7 +127,7 @@ int CmdError(const DriverApi& api, int argc, char** argv) {
 
 int CmdReady(const DriverApi& api, int argc, char** argv) {
   DWORD printer;
-  if (argc != 1 || !ParsePrinterArg(argv[0], &printer))
+  if (!one_printer("ready", argc, argv, &printer))
     return 2;
   if (!RequireExport(reinterpret_cast<const void*>(api.IsPrintReady), "KtPrIsPrintReady") ||
       !RequireExport(reinterpret_cast<const void*>(api.GetPrintError), "KtPrGetPrintError"))
@@ -82,7 +144,7 @@ int CmdReady(const DriverApi& api, int argc, char** argv) {
 
 int CmdStop(const DriverApi& api, int argc, char** argv) {
   DWORD printer;
-  if (argc != 1 || !ParsePrinterArg(argv[0], &printer))
+  if (!one_printer("stop", argc, argv, &printer))
     return 2;
   if (!RequireExport(reinterpret_cast<const void*>(api.StopPrint), "KtPrStopPrint") ||
       !RequireExport(reinterpret_cast<const void*>(api.GetPrintError), "KtPrGetPrintError"))
@@ -98,7 +160,7 @@ int CmdStop(const DriverApi& api, int argc, char** argv) {
 
 int CmdWait(const DriverApi& api, int argc, char** argv) {
   DWORD printer;
-  if (argc != 1 || !ParsePrinterArg(argv[0], &printer))
+  if (!one_printer("wait", argc, argv, &printer))
     return 2;
   if (!RequireExport(reinterpret_cast<const void*>(api.IsPrintFinished), "KtPrIsPrintFinished") ||
       !RequireExport(reinterpret_cast<const void*>(api.GetPrintError), "KtPrGetPrintError"))

@@ -30,6 +30,14 @@ void ShowDriverFile(const DriverApi& api);
 // host might); false on a non-number.
 bool ParsePrinterArg(const char* text, DWORD* number);
 
+// Parses a --model argument: 12 or 261 for the 12 dots/mm model, 8 or 264
+// for the 8 dots/mm model; the printer type code in *typeCode.
+bool ParseModelArg(const char* text, WORD* typeCode);
+// Why a --model argument was refused.
+inline constexpr char kModelArgText[] =
+    "--model takes 12 (or type 261) for the 12 dots/mm model, 8 (or type 264) for the 8 dots/mm "
+    "model";
+
 // Fetches printer N's error with KtPrGetPrintError and prints
 // "error CODE: MESSAGE" (or "no error"); returns the code.
 DWORD ShowPrintError(const DriverApi& api, DWORD printer);

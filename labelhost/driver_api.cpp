@@ -27,7 +27,10 @@ bool LoadDriver(const char* path, DriverApi* api) {
     }
   }
   if (api->hModule == nullptr) {
-    fprintf(stderr, "labelhost: cannot load %s (error %lu)\n", name, GetLastError());
+    const DWORD error = GetLastError();
+    fprintf(stderr, "labelhost: cannot load %s (error %lu)\n", name, error);
+    if (*WindowsErrorMeaning(error) != '\0')
+      fprintf(stderr, "hint: error %lu: %s\n", error, WindowsErrorMeaning(error));
     return false;
   }
   resolve(api, api->ClosePrinter, "KtPrClosePrinter");
@@ -63,4 +66,27 @@ bool RequireAllExports(const DriverApi& api, const char* command) {
     return true;
   fprintf(stderr, "labelhost: the driver has no export %s, needed by %s\n", api.missing, command);
   return false;
+}
+
+const char* WindowsErrorMeaning(DWORD error) {
+  switch (error) {
+  case ERROR_FILE_NOT_FOUND:
+    return "the file or port is not there";
+  case ERROR_PATH_NOT_FOUND:
+    return "a folder of the path is not there";
+  case ERROR_ACCESS_DENIED:
+    return "access denied: another program holds it, or this user may not open it";
+  case ERROR_INVALID_PARAMETER:
+    return "a value the call does not take (for a port: a setting its driver refuses)";
+  case ERROR_MOD_NOT_FOUND:
+    return "a module is missing: the DLL itself, or a DLL it needs (ZoVav.dll: the host's in "
+           "its folder, or the kit's stand-in beside labelhost.exe)";
+  case ERROR_PROC_NOT_FOUND:
+    return "a function it needs is missing: the ZoVav.dll found first is not the host library "
+           "this DLL was built for";
+  case ERROR_BAD_EXE_FORMAT:
+    return "not a 32-bit Windows DLL: a 64-bit, damaged or other kind of file";
+  default:
+    return "";
+  }
 }

@@ -42,3 +42,7 @@ bool RequireAllExports(const DriverApi& api, const char* command);
 // Prints "labelhost: the driver has no export NAME" and returns false when fn
 // is null.
 bool RequireExport(const void* fn, const char* name);
+
+// What a Windows error code means, for the kit's hints ("" for a code it does
+// not explain): 2, 3, 5, 87, 126, 127, 193.
+const char* WindowsErrorMeaning(DWORD error);

@@ -61,8 +61,8 @@ int field_after(const std::string& bytes, char letter, size_t digits) {
 }
 } // namespace
 
-void ShowDriverReport(const DriverApi& api, DWORD printer, WORD typeCode, int widthMm, int heightMm,
-                      int startMm, int density) {
+size_t ShowDriverReport(const DriverApi& api, DWORD printer, WORD typeCode, int widthMm,
+                        int heightMm, int startMm, int density) {
   PrintData data{};
   data.wTypeCode = typeCode;
   api.GetPrintData(printer, &data);
@@ -85,7 +85,7 @@ void ShowDriverReport(const DriverApi& api, DWORD printer, WORD typeCode, int wi
   const int x = field_after(bytes, 'B', 4);
   if (start < 0 || contrast < 0 || x < 0) {
     printf("driver reports: no label conditions (its label to a file failed)\n");
-    return;
+    return 0;
   }
   // The driver centres the label on its maximum print width, rounding the
   // offset up; the width in whole millimetres follows back from the offset.
@@ -96,4 +96,5 @@ void ShowDriverReport(const DriverApi& api, DWORD printer, WORD typeCode, int wi
   printf("driver reports: its label to a file after KtPrIoControl 17: start %d mm, density %d, "
          "%d dots from the head's left edge (%s)\n",
          start, contrast, x, where);
+  return bytes.size();
 }

@@ -10,6 +10,7 @@
 
 // Prints one "driver reports: ..." line for each. The label written to a
 // file is widthMm x heightMm, blank, with the host conditions `startMm` and
-// `density` (used when the position lookup found nothing).
-void ShowDriverReport(const DriverApi& api, DWORD printer, WORD typeCode, int widthMm, int heightMm,
-                      int startMm, int density);
+// `density` (used when the position lookup found nothing). Returns the bytes
+// of that label: what the test label of the same size costs on the line.
+size_t ShowDriverReport(const DriverApi& api, DWORD printer, WORD typeCode, int widthMm,
+                        int heightMm, int startMm, int density);

@@ -20,7 +20,7 @@ struct Command {
 const Command kCommands[] = {
     {"info", "", "driver file and version, driver spec, printer specs and print data", CmdInfo},
     {"check",
-     "--printer N [--model 12|8] [--size WxH] [--format NAME] [--product NAME]\n"
+     "--printer N [--model 12|8|261|264] [--size WxH] [--format NAME] [--product NAME]\n"
      "        [--save-label FILE.bmp] [--wait SECONDS] [--capture FILE]",
      "first run of a printer: its settings, then init, ready, a test label (10 mm grid,\n"
      "      WxH mm, default 50x30) and its end, each step timed; on a failure the step,\n"
@@ -36,9 +36,10 @@ const Command kCommands[] = {
      "      pattern (default 9600 baud) and switches RTS and DTR, and says which bytes and\n"
      "      lines came back; exit status 0 when all came back, 1 otherwise",
      CmdLoopback, false},
-    {"init", "N",
+    {"init", "N [--serial COMn,BAUD,DATA,PARITY,STOP]",
      "load printer N's settings (KtPrInitPrinter); show the INI file's keys for it as\n"
-     "      labelhost reads them (the driver reports none)",
+     "      labelhost reads them (the driver reports none); --serial COM1,57600,8,N,1 first\n"
+     "      writes the printer's serial string (VDnn=1#57600#8#0#0#) into the INI file",
      CmdInit},
     {"error", "N", "printer N's last error code and message (KtPrGetPrintError)", CmdError},
     {"ready", "N", "is printer N ready (KtPrIsPrintReady); on a fresh connection sends stop",
@@ -52,7 +53,7 @@ const Command kCommands[] = {
      "make, show, write or look up a print position file (set/get through the driver)", CmdPosDb},
     {"diff", "OLD.bmp NEW.bmp", "the driver's changed regions of NEW after OLD", CmdDiff},
     {"print",
-     "[--printer N] [--model 261|264] [--width 0.1MM] [--length 0.1MM] [--max-width MM]\n"
+     "[--printer N] [--model 12|8|261|264] [--width 0.1MM] [--length 0.1MM] [--max-width MM]\n"
      "        [--start MM] [--density 1..9] [--quantity Q] [--labels N] [--incremental]\n"
      "        [--image FILE|FOLDER]... [--file OUT] [--format NAME] [--product NAME]\n"
      "        [--extra TEXT]... (at most 8)\n"
@@ -81,12 +82,20 @@ const Command* find_command(const char* name) {
   return nullptr;
 }
 
-int usage() {
-  fprintf(stderr, "usage: labelhost [--driver PATH] COMMAND [ARGS] [+ COMMAND [ARGS] ...]\n\n"
-                  "commands:\n");
+// The usage on `out`: stdout when asked for (--help, exit 0), stderr after a
+// refusal (exit 2).
+int usage(FILE* out = stderr) {
+  fprintf(out,
+          "usage: labelhost [--driver PATH] COMMAND [ARGS] [+ COMMAND [ARGS] ...]\n"
+          "       labelhost --help | -h | /?   this text (COMMAND --help: that command's own)\n\n"
+          "commands:\n");
   for (const Command& c : kCommands)
-    fprintf(stderr, "  %s %s\n      %s\n", c.name, c.usage, c.help);
-  return 2;
+    fprintf(out, "  %s %s\n      %s\n", c.name, c.usage, c.help);
+  return out == stdout ? 0 : 2;
+}
+
+bool is_help(const char* arg) {
+  return strcmp(arg, "--help") == 0 || strcmp(arg, "-h") == 0 || strcmp(arg, "/?") == 0;
 }
 } // namespace
 
@@ -97,15 +106,25 @@ int main(int argc, char** argv) {
     driverPath = argv[2];
     first = 3;
   }
-  if (first >= argc)
+  if (first >= argc) {
+    fprintf(stderr, "labelhost: no command given\n");
     return usage();
+  }
+  if (is_help(argv[first]))
+    return usage(stdout);
   // Check every command of the sequence before the driver is loaded.
   bool driver = false;
   for (int i = first; i < argc; ++i) {
     const Command* c = find_command(argv[i]);
     if (c == nullptr) {
-      fprintf(stderr, "labelhost: unknown command %s\n", argv[i]);
+      fprintf(stderr, "labelhost: %s: no such command (%s)\n", argv[i],
+              strcmp(argv[i], "+") == 0 ? "a command must follow each +"
+                                        : "info, check, ports, loopback, print, ...");
       return usage();
+    }
+    if (i + 1 < argc && is_help(argv[i + 1])) {
+      printf("usage: labelhost %s %s\n      %s\n", c->name, c->usage, c->help);
+      return 0;
     }
     driver = driver || c->driver;
     while (i < argc && strcmp(argv[i], "+") != 0)

@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "labelhost/driver_api.h"
+
 int ComNumber(const char* name) {
   if ((name[0] | 0x20) != 'c' || (name[1] | 0x20) != 'o' || (name[2] | 0x20) != 'm')
     return 0;
@@ -60,7 +62,8 @@ std::string PortStateText(const PortReading& r) {
              "opens, but no serial port answers behind it (GetCommState: error %lu)", r.error);
     break;
   case PortState::Failed:
-    snprintf(text, sizeof text, "cannot be opened (error %lu)", r.error);
+    snprintf(text, sizeof text, "cannot be opened (error %lu%s%s)", r.error,
+             *WindowsErrorMeaning(r.error) != '\0' ? ": " : "", WindowsErrorMeaning(r.error));
     break;
   }
   return text;
@@ -83,6 +86,19 @@ std::string KeptFlagsText(const DCB& dcb) {
            kDtr[dcb.fDtrControl & 3], kRts[dcb.fRtsControl & 3], on_off(dcb.fOutX),
            on_off(dcb.fInX));
   return text;
+}
+
+std::string BehindPortText(const PortReading& r) {
+  if (!r.modemRead)
+    return "its lines unread (GetCommModemStatus failed)";
+  const DWORD s = r.modemStatus;
+  std::string text = std::string("CTS ") + on_off(s & MS_CTS_ON) + ", DSR " + on_off(s & MS_DSR_ON);
+  if (s & (MS_CTS_ON | MS_DSR_ON))
+    return text + ": something powered holds " +
+           ((s & MS_CTS_ON) && (s & MS_DSR_ON) ? "them" : "it") +
+           " on (a printer switched on, or a loopback jumper)";
+  return text + ": nothing powered behind it (nothing attached, a printer switched off, or a "
+                "cable without these wires)";
 }
 
 std::string ModemLinesText(DWORD s) {

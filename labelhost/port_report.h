@@ -41,6 +41,10 @@ std::string PortStateText(const PortReading& r);
 // The members the driver keeps from the port: "CTS flow off, DSR flow off, ..."
 std::string KeptFlagsText(const DCB& dcb);
 
+// What a free port's modem lines say is behind it: "CTS on, DSR on: something
+// powered holds them on (...)" or "CTS off, DSR off: nothing powered ...".
+std::string BehindPortText(const PortReading& r);
+
 // "CTS on, DSR on, RLSD off, RI off"
 std::string ModemLinesText(DWORD modemStatus);
 

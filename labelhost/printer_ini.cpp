@@ -45,3 +45,11 @@ std::string LineSettingsShort(const SerialSettings& s) {
            s.parity < 3 ? kParityLetters[s.parity] : '?', stop_bits(s));
   return text;
 }
+
+std::string ModeText(const SerialSettings& s) {
+  char text[64];
+  snprintf(text, sizeof text, "COM%d,%lu,%u,%c,%s", s.nComPort,
+           static_cast<unsigned long>(s.dwBaudRate), s.byteSize,
+           s.parity < 3 ? kParityLetters[s.parity] : '?', stop_bits(s));
+  return text;
+}

@@ -21,5 +21,7 @@ PrinterIni ReadPrinterIni(DWORD printer);
 
 // "COM1, 57600 baud, 8 data bits, 1 stop bit, parity none"
 std::string LineSettingsText(const SerialSettings& s);
+// "COM1,57600,8,N,1", as labelhost init --serial takes it
+std::string ModeText(const SerialSettings& s);
 // "COM1 57600 8-N-1", short enough for a label
 std::string LineSettingsShort(const SerialSettings& s);

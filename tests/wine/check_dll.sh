@@ -88,6 +88,28 @@ if [[ $entry == *"format RSDS"*" pdb VELDRIN.pdb)" && -n $offset ]]; then
 else
   echo "no CodeView debug directory entry naming VELDRIN.pdb"; fail=1
 fi
+# Frame pointers for a debugger's stack walk: the exports and a private
+# function start with push %ebp and set mov %esp,%ebp within their first
+# instructions, unless they return at once without a frame of their own.
+symbols=$(i686-w64-mingw32-nm "$debug")
+for fn in $(awk '/ T _KtPr|write_word/ { print $1 }' <<<"$symbols"); do
+  code=$(i686-w64-mingw32-objdump -d --start-address=0x$fn --stop-address=$((16#$fn + 12)) "$1" |
+    grep -E '^ *[0-9a-f]+:' | tr -s ' \t\n' ' ')
+  [[ $code == *" 55 push %ebp "*"mov %esp,%ebp"* || $code == *" ret "* ]] ||
+    { echo "no frame pointer at 0x$fn:$code"; fail=1; }
+done
+# SYMBOLS.txt's Linux commands as written: a public and a private function.
+symbols_txt=$(dirname "$0")/../../release/SYMBOLS.txt
+at() { printf '0x%x' $((16#$(awk -v n="$1" '$3 ~ n { print $1 }' <<<"$symbols") + 4)); }
+for row in "ParseSerialString:ParseSerialString(char const*, unsigned int, SerialSettings*)" \
+  "write_word:write_word"; do
+  command=$(grep -o 'i686-w64-mingw32-addr2line .*' "$symbols_txt" |
+    sed "s|VELDRIN.dll.debug|$debug|; s|0x70401234|$(at "${row%%:*}")|")
+  [[ $(bash -c "$command" | head -1) == "${row#*:}" ]] ||
+    { echo "SYMBOLS.txt's addr2line does not name ${row#*:}"; fail=1; }
+done
+[[ $(echo __Z9LabelByteRK9LabelBitsii | i686-w64-mingw32-c++filt) == "LabelByte(LabelBits const&, int, int)" ]] ||
+  { echo "SYMBOLS.txt's c++filt does not read the PDB's names"; fail=1; }
 # Reproducible: no time stamp, and the folder it was built in does not show.
 pe=$(od -An -tu4 -j60 -N4 "$1")
 [[ $(od -An -tu4 -j$((pe + 8)) -N4 "$1") -eq 0 ]] || { echo "a time stamp in the PE header"; fail=1; }
