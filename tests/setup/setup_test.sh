@@ -91,7 +91,7 @@ case_ "a noexec build folder is named" 2 "is mounted noexec.
   Build elsewhere (VELDRIN_BUILD=/some/folder ./veldrin test), or remount: sudo mount -o remount,exec $work/nx" \
   in_ns "mkdir $work/nx && mount -t tmpfs -o noexec none $work/nx && VELDRIN_BUILD=$work/nx $root/tools/i386 probe"
 case_ "no user namespaces left: the setting and its fix" 1 "user.max_user_namespaces is 0. As root: sysctl -w user.max_user_namespaces=15000" \
-  in_ns "echo 0 >/proc/sys/user/max_user_namespaces && unset VELDRIN_I386_WAY && VELDRIN_I386=emulated VELDRIN_BUILD=$work/b $root/tools/i386 way"
+  in_ns "echo 0 >/proc/sys/user/max_user_namespaces && VELDRIN_I386=emulated VELDRIN_BUILD=$work/b $root/tools/i386 way"
 case_ "sudo without a password and no terminal" 1 "Run 'sudo -v' in a terminal first" \
   bash -c ". $root/tools/debian; PATH=$work/bin:\$PATH debian_check_sudo 'install' </dev/null"
 
