@@ -18,20 +18,29 @@ void CALLBACK act_in_dialog(HWND, UINT, UINT_PTR timer, DWORD) {
     g_user(dlg);
 }
 
-// The dialog's state: checked radio buttons, the port edit and whether it is
-// enabled, the width item, the density and the start position.
+// The dialog's state as the user reads it: the checked radio buttons' texts,
+// the port edit and whether it is enabled, the width, density and start.
 std::string shown(HWND dlg) {
+  auto item = [&](int id) {
+    char text[16] = "";
+    GetDlgItemTextA(dlg, id, text, sizeof text);
+    return std::string(text);
+  };
   std::string s;
   for (int id = 6201; id <= 6242; ++id)
     if (IsDlgButtonChecked(dlg, id) == BST_CHECKED)
-      s += std::to_string(id) + " ";
-  char port[16], density[16], start[16];
-  GetDlgItemTextA(dlg, 6103, port, 16);
-  GetDlgItemTextA(dlg, 6102, density, 16);
-  GetDlgItemTextA(dlg, 6101, start, 16);
-  return s + "port " + port + (IsWindowEnabled(GetDlgItem(dlg, 6103)) ? " on" : " off") +
-         " width " + std::to_string(SendDlgItemMessageA(dlg, 6257, CB_GETCURSEL, 0, 0)) +
-         " density " + density + " start " + start;
+      s += item(id) + " ";
+  return s + "| port " + item(6103) + (IsWindowEnabled(GetDlgItem(dlg, 6103)) ? " on" : " off") +
+         " | width " + item(6257) + " | density " + item(6102) + " | start " + item(6101);
+}
+
+// The button the user sees with this text.
+HWND button(HWND dlg, const char* text) {
+  char t[16];
+  HWND w = GetWindow(dlg, GW_CHILD);
+  while (w && (GetWindowTextA(w, t, 16), strcmp(t, text) != 0))
+    w = GetWindow(w, GW_HWNDNEXT);
+  return w;
 }
 
 // KtPrPrinterSetup for a printer with `user` acting in the dialog. Message
@@ -96,8 +105,10 @@ TEST_F(Dialog, TheSettingsDialogShowsAndStoresThePrintersSettings) {
   };
   const std::string density = out_of_range("Print density", 1, 9);
   const std::string noFormat = kMessages.at(60807) + kTitleAndType;
-  const std::string plain = "6201 6214 6221 6230 6240 port  off width 1 density 5 start 12";
-  const std::string soap = "6201 6214 6221 6230 6240 port  off width 1 density 4 start 21";
+  const std::string plain =
+      "COM1 57600 8Bits 1Bit None | port  off | width 56 | density 5 | start 12";
+  const std::string soap =
+      "COM1 57600 8Bits 1Bit None | port  off | width 56 | density 4 | start 21";
   struct Row {
     const char* name;
     std::string shown; // the dialog as it opened; "" no dialog
@@ -105,8 +116,8 @@ TEST_F(Dialog, TheSettingsDialogShowsAndStoresThePrintersSettings) {
     const char* density = nullptr;
     const char* start = nullptr;
     const char* portNumber = nullptr;
-    std::vector<int> clicks = {}; // buttons, in order
-    int width = -1;               // the width item chosen; -1 as shown
+    std::vector<const char*> clicks = {}; // buttons, by their text, in order
+    const char* width = nullptr;          // the width chosen
     bool cancel = false;
     // What the user sees then and what is stored.
     std::string box = "";                  // the message shown; "" none
@@ -129,23 +140,23 @@ TEST_F(Dialog, TheSettingsDialogShowsAndStoresThePrintersSettings) {
   } rows[] = {
       // clang-format off
       {.name = "port 12, 4800 baud, width 80 show as COM, 9600, 53; the port edit follows",
-       .shown = "6210 6211 6220 6231 6242 port 12 on width 0 density 5 start 12",
-       .clicks = {6210, 6202}, .cancel = true, .portEdit = "on off", .serial = "<#04800#7#1#2#",
+       .shown = "COM 9600 7Bits 1.5Bit Even | port 12 on | width 53 | density 5 | start 12",
+       .clicks = {"COM", "COM2"}, .cancel = true, .portEdit = "on off", .serial = "<#04800#7#1#2#",
        .maxWidth = "80", .iniSerial = "<#04800#7#1#2#", .iniWidth = "80"},
       {.name = "printer 3's own keys",
-       .shown = "6205 6213 6221 6232 6240 port  off width 3 density 5 start 12", .cancel = true,
+       .shown = "COM5 38400 8Bits 2Bits None | port  off | width 112 | density 5 | start 12", .cancel = true,
        .serial = "5#38400#8#2#0#", .maxWidth = "112", .printer = 3, .slot = "02",
        .iniSerial = "5#38400#8#2#0#", .iniWidth = "112"},
       {.name = "printer 9 is printer 1", .shown = plain, .cancel = true, .printer = 9},
-      {.name = "printer 0 is printer 1: its slot and keys written", .shown = plain, .clicks = {6203},
+      {.name = "printer 0 is printer 1: its slot and keys written", .shown = plain, .clicks = {"COM3"},
        .serial = "3#57600#8#0#0#", .printed = "^K012|^A51", .printedOn = 3, .printer = 0},
       {.name = "printer 265 (low byte 9) is printer 1", .shown = plain, .cancel = true,
        .printer = 265},
       {.name = "no label format: a message, no dialog", .shown = "", .box = noFormat, .length = 0},
       {.name = "every field, and the host's record without a product", .shown = plain,
-       .density = "3", .start = "42", .clicks = {6205, 6214, 6220, 6232, 6242}, .width = 2,
+       .density = "3", .start = "42", .clicks = {"COM5", "57600", "7Bits", "2Bits", "Even"}, .width = "106",
        .serial = "5#57600#7#2#2#", .maxWidth = "106", .host = "042 3"},
-      {.name = "a port above 9", .shown = plain, .portNumber = "12", .clicks = {6210},
+      {.name = "a port above 9", .shown = plain, .portNumber = "12", .clicks = {"COM"},
        .serial = "<#57600#8#0#0#"},
       {.name = "with a product, the position file", .shown = soap, .density = "4", .start = "7",
        .records = "Soap 7 4", .printed = "^K007|^A41", .product = "Soap"},
@@ -160,10 +171,10 @@ TEST_F(Dialog, TheSettingsDialogShowsAndStoresThePrintersSettings) {
        .host = "012 9", .printed = "^K012|^A91"},
       {.name = "start position 1000", .shown = plain, .start = "1000",
        .box = out_of_range("Print start position", 0, 999)},
-      {.name = "port 208", .shown = plain, .portNumber = "208", .clicks = {6210},
+      {.name = "port 208", .shown = plain, .portNumber = "208", .clicks = {"COM"},
        .box = out_of_range("COM port number", 1, 207)},
       {.name = "the position file cannot be written: the rest is saved", .shown = soap,
-       .density = "4", .start = "7", .clicks = {6203},
+       .density = "4", .start = "7", .clicks = {"COM3"},
        .box = kMessages.at(60808).substr(0, 127) + kTitleAndType, .serial = "3#57600#8#0#0#",
        .printed = "^K007|^A41", .printedOn = 3, .product = "Soap", .fileLocked = true},
       // clang-format on
@@ -191,12 +202,12 @@ TEST_F(Dialog, TheSettingsDialogShowsAndStoresThePrintersSettings) {
       for (auto [id, text] : {std::pair{6102, r.density}, {6101, r.start}, {6103, r.portNumber}})
         if (text != nullptr)
           SetDlgItemTextA(dlg, id, text);
-      for (int id : r.clicks) {
-        SendDlgItemMessageA(dlg, id, BM_CLICK, 0, 0);
+      for (const char* text : r.clicks) {
+        SendMessageA(button(dlg, text), BM_CLICK, 0, 0);
         portEdit += IsWindowEnabled(GetDlgItem(dlg, 6103)) ? " on" : " off";
       }
-      if (r.width >= 0)
-        SendDlgItemMessageA(dlg, 6257, CB_SETCURSEL, r.width, 0);
+      if (r.width)
+        SendDlgItemMessageA(dlg, 6257, CB_SELECTSTRING, -1, reinterpret_cast<LPARAM>(r.width));
       SendDlgItemMessageA(dlg, r.cancel ? IDCANCEL : IDOK, BM_CLICK, 0, 0);
       if (Calls(kEndDialog).empty()) { // refused: it stays open, the focus on the entry
         const int entry = r.portNumber ? 6103 : r.start ? 6101 : 6102;
@@ -211,15 +222,16 @@ TEST_F(Dialog, TheSettingsDialogShowsAndStoresThePrintersSettings) {
     }
     EXPECT_EQ(r.box.empty() ? std::vector<std::string>{} : std::vector<std::string>{r.box},
               setup.boxes);
-    if (r.box.rfind("Parameter", 0) != 0) { // a slot error, on the dialog or the host's window
-      EXPECT_EQ(r.box.empty() ? nullptr : dialog ? dialog : setup.parent, setup.owner);
+    if (!r.box.empty() && r.box.rfind("Parameter", 0) != 0) { // a slot's error code, shown
+      EXPECT_EQ(dialog ? dialog : setup.parent, setup.owner)
+          << "on the dialog or the host's window";
+      EXPECT_EQ(0u, api().GetPrintError(1, nullptr, 0)) << "the message clears its code";
     }
     EXPECT_EQ(r.serial, ini_key(host_.ini_path(), std::string("VD") + r.slot));
     EXPECT_EQ(r.maxWidth, ini_key(host_.ini_path(), std::string("VDMAX") + r.slot));
     EXPECT_EQ(r.host, std::string(job.condition.achStartPos, 3) + " " +
                           std::to_string(job.condition.nContrast));
     EXPECT_EQ(positions(r.records), read_file(file));
-    EXPECT_EQ(0u, api().GetPrintError(1, nullptr, 0)) << "a message clears its code";
     // The template's texts and the centring, on the host's window.
     const std::vector<Call> texts = Calls(kLoadDialogItemsExFnV), centre = Calls(kCenterDialogFnV);
     ASSERT_EQ(dialog ? 1u : 0u, texts.size());
@@ -266,7 +278,7 @@ INT_PTR CALLBACK quiet_dialog(HWND, UINT, WPARAM, LPARAM) {
   return FALSE;
 }
 
-TEST_F(Dialog, TheHostDialogCallbackTakesItsStepsInOrder) {
+TEST_F(Dialog, TheHostDialogCallbackSwitchesItsControls) {
   const std::vector<WORD> tmpl = BuildHostDialogTemplate();
   HWND dlg = CreateDialogIndirectParamA(nullptr, reinterpret_cast<LPCDLGTEMPLATEA>(tmpl.data()),
                                         nullptr, quiet_dialog, 0);
@@ -274,44 +286,58 @@ TEST_F(Dialog, TheHostDialogCallbackTakesItsStepsInOrder) {
   PrinterRef ref{};
   ref.nPrinterNo = 1;
   CondDialogInfo info{1, {}, &ref};
-  // The steps as "action control" words: Disable, Enable, Hide, Check, Uncheck, Text.
-  auto steps = [&] {
-    std::string s;
-    for (const Call& c : Calls()) {
-      const int id = c.fn == kCheckDlgButton || c.fn == kSetDlgItemInt
-                         ? int(c.arg[1])
-                         : GetDlgCtrlID(HWND(c.arg[0]));
-      if (c.fn == kEnableWindow)
-        s += (c.arg[1] ? "E" : "D") + std::to_string(id) + " ";
-      if (c.fn == kShowWindow)
-        s += (c.arg[1] == SW_HIDE ? "H" : "S") + std::to_string(id) + " ";
-      if (c.fn == kCheckDlgButton)
-        s += (c.arg[2] == BST_CHECKED ? "C" : "U") + std::to_string(id) + " ";
-      if (c.fn == kSetDlgItemInt)
-        s += "T" + std::to_string(id) + "=" + std::to_string(c.arg[2]) + (c.arg[3] ? "s " : " ");
+  // The host dialog's controls as its user finds them after the call, from a
+  // start with all of them on, shown and checked (what the callback turns off,
+  // hides and unchecks), or all off, hidden and unchecked (what it turns on,
+  // shows and checks); and the number in the edit 20701.
+  auto after = [&](bool allOn, UINT message, WPARAM w) {
+    for (HWND c = GetWindow(dlg, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+      EnableWindow(c, allOn);
+      ShowWindow(c, allOn ? SW_SHOW : SW_HIDE);
+      SendMessageA(c, BM_SETCHECK, allOn ? BST_CHECKED : BST_UNCHECKED, 0);
     }
-    return s;
+    SetDlgItemTextA(dlg, 20701, "17");
+    StartCalls();
+    EXPECT_EQ(0u, api().CondDlgCB(dlg, message, w, 0, &info));
+    std::string on, shown, checked;
+    for (HWND c = GetWindow(dlg, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+      const std::string id = std::to_string(GetDlgCtrlID(c)) + " ";
+      const LONG style = GetWindowLongA(c, GWL_STYLE);
+      on += bool(IsWindowEnabled(c)) != allOn ? id : "";
+      shown += bool(style & WS_VISIBLE) != allOn ? id : "";
+      if ((style & BS_TYPEMASK) == BS_AUTOCHECKBOX)
+        checked += (IsDlgButtonChecked(dlg, GetDlgCtrlID(c)) == BST_CHECKED) != allOn ? id : "";
+    }
+    char text[8];
+    GetDlgItemTextA(dlg, 20701, text, sizeof text);
+    return std::string(allOn ? "off " : "on ") + on + "| " + (allOn ? "hidden " : "shown ") +
+           shown + "| " + (allOn ? "unchecked " : "checked ") + checked + "| 20701 reads " + text;
   };
-  const std::string all =
-      "D20701 E20702 H22 H20702 H20725 D20704 D20705 D20706 D20707 D20708 D20709 C20710 E20710 "
-      "E20505 E20715 D20713 D20703 D20525 D20526 D20716 D20717 D20718 D20711 D20712 U20713 U20707 "
-      "U20708 U20704 U20705 U20706 U20525 U20526 U20716 U20717 U20718 U20709 U20712 U20711 "
-      "T20701=200 ";
+  const std::string fromOn = "off 20525 20526 20701 20703 20704 20705 20706 20707 20708 20709 "
+                             "20711 20712 20713 20716 20717 20718 | hidden 22 20702 20725 | "
+                             "unchecked 20525 20526 20704 20705 20706 20707 20708 20709 20711 "
+                             "20712 20713 20716 20717 20718 | 20701 reads 200";
+  const std::string fromOff =
+      "on 20505 20702 20710 20715 | shown | checked 20710 | 20701 reads 200";
   struct Row {
     UINT message;
-    WPARAM w;
-    DWORD active;
-    std::string steps;
-    bool texts; // the dialog's item texts asked for
-  } rows[] = {{WM_INITDIALOG, 0, 1, all, true},  {WM_COMMAND, 20714, 1, all, false},
-              {WM_INITDIALOG, 0, 0, "", false},  {WM_COMMAND, 20714, 0, "", false},
-              {WM_COMMAND, 20713, 1, "", false}, {WM_DESTROY, 0, 1, "", false}};
+    WPARAM w = 0;
+    DWORD active = 1;
+    bool switches = false; // the controls switched as above; else left alone
+    bool texts = false;    // the dialog's item texts asked for
+  } rows[] = {{.message = WM_INITDIALOG, .switches = true, .texts = true},
+              {.message = WM_COMMAND, .w = 20714, .switches = true},
+              {.message = WM_INITDIALOG, .active = 0},
+              {.message = WM_COMMAND, .w = 20714, .active = 0},
+              {.message = WM_COMMAND, .w = 20713},
+              {.message = WM_DESTROY}};
   for (const Row& r : rows) {
     SCOPED_TRACE(testing::Message() << r.message << " " << r.w << " active " << r.active);
     info.dwActive = r.active;
-    StartCalls();
-    EXPECT_EQ(0u, api().CondDlgCB(dlg, r.message, r.w, 0, &info));
-    EXPECT_EQ(r.steps, steps());
+    EXPECT_EQ(r.switches ? fromOff : "on | shown | checked | 20701 reads 17",
+              after(false, r.message, r.w));
+    EXPECT_EQ(r.switches ? fromOn : "off | hidden | unchecked | 20701 reads 17",
+              after(true, r.message, r.w));
     EXPECT_EQ(r.texts ? 1u : 0u, Calls(kLoadDialogItemsExFnV).size());
   }
   EXPECT_EQ(0u, api().CondDlgCB(dlg, WM_INITDIALOG, 0, 0, nullptr)) << "no host record";
