@@ -32,7 +32,7 @@ TEST_F(Settings, TheIniFileAsPrinterOneLoadsIt) {
     ASSERT_EQ(0, print(kTwelve, label(kTwelve), job, true));
     EXPECT_NE(std::string::npos, sim().command("settings", r.com).find(r.line));
     EXPECT_EQ(1, poll(kTwelve));
-    EXPECT_EQ("", PrintedDifference(sim(), r.com, 1, label(kTwelve), r.offset));
+    EXPECT_EQ("", PrintedDifference(sim(), r.com, 1, label(kTwelve), r.offset, bounded(10000)));
     api().ClosePrinter(0);
   }
 }

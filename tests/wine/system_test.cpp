@@ -256,7 +256,7 @@ TEST_F(System, EightPrintersSideBySide) {
     }
     // Polled in turn, one poll each, until every printer has finished.
     std::vector<LONG> state(8, 2);
-    for (DWORD start = GetTickCount(); GetTickCount() - start < 10000;) {
+    for (DWORD start = GetTickCount(); GetTickCount() - start < bounded(10000);) {
       for (const Printer& p : kPrinters)
         if (state[p.slot()] != 1)
           state[p.slot()] = api().IsPrintFinished(p.number, nullptr, 0, 0);
