@@ -107,43 +107,6 @@ void Wine::SetUp() {
   StartCalls();
 }
 
-void Fail(Step step) {
-  switch (step) {
-  case Step::MemoryDc:
-    return Replace<kCreateCompatibleDC>([](HDC) { return HDC(); });
-  case Step::CopyBlock:
-  case Step::BitsBlock:
-    return Replace<kGlobalAlloc>(
-        [nth = step == Step::CopyBlock ? 1 : 2, n = 0](UINT f, SIZE_T s) mutable {
-          return ++n == nth ? HGLOBAL() : Real<kGlobalAlloc>()(f, s);
-        });
-  case Step::DibBits:
-    return Replace<kGetDIBits>(
-        [](HDC, HBITMAP, UINT, UINT, LPVOID, LPBITMAPINFO, UINT) { return 0; });
-  case Step::MonochromeBitmap:
-    return Replace<kCreateBitmap>([](int, int, UINT, UINT, const void*) { return HBITMAP(); });
-  case Step::Select:
-    return Replace<kSelectObject>([](HDC, HGDIOBJ) { return HGDIOBJ(); });
-  case Step::BitsShort:
-    return Replace<kGetBitmapBits>(
-        [](HBITMAP b, LONG n, LPVOID bits) { return Real<kGetBitmapBits>()(b, n - 1, bits); });
-  case Step::RaiseDtr:
-  case Step::RaiseRts:
-    return Replace<kEscapeCommFunction>(
-        [f = step == Step::RaiseDtr ? SETDTR : SETRTS](HANDLE h, DWORD fn) {
-          return fn == DWORD(f) ? FALSE : Real<kEscapeCommFunction>()(h, fn);
-        });
-  case Step::GetCommState:
-    return Replace<kGetCommState>([](HANDLE, LPDCB) { return FALSE; });
-  case Step::SetCommState:
-    return Replace<kSetCommState>([](HANDLE, LPDCB) { return FALSE; });
-  case Step::SetCommTimeouts:
-    return Replace<kSetCommTimeouts>([](HANDLE, LPCOMMTIMEOUTS) { return FALSE; });
-  case Step::SetupComm:
-    return Replace<kSetupComm>([](HANDLE, DWORD, DWORD) { return FALSE; });
-  }
-}
-
 void FailWrite(const std::string& prefix) {
   Replace<kWriteFile>([prefix](HANDLE h, LPCVOID d, DWORD c, LPDWORD w, LPOVERLAPPED o) {
     if (Printable(std::string(static_cast<const char*>(d), c)).rfind(prefix, 0) != 0)

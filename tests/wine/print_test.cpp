@@ -4,8 +4,6 @@
 // their changed rectangles, and when the kept label is compared, replaced or
 // dropped; the exact stream of file mode; and every failure of the job with
 // its code, its debug lines and nothing left behind.
-#include <optional>
-
 #include "tests/wine/fixture.h"
 
 namespace {
@@ -206,7 +204,7 @@ TEST_F(PrintJob, EveryFailureOfTheJob) {
     DWORD code;
     Lacks lacks = kNothing;        // what the host's call lacks
     HANDLE bitmap = nullptr;       // in place of the label's bitmap
-    std::optional<Step> failing;   // a step of the driver's that fails
+    void (*failing)() = nullptr;   // a call of the driver's that fails
     const char* failingWrite = ""; // the write of these bytes fails
     size_t escapes = 0;            // EscapeCommFunction calls
   } rows[] = {
@@ -219,16 +217,20 @@ TEST_F(PrintJob, EveryFailureOfTheJob) {
       {.name = "no conditions", .code = 60805, .lacks = kConditions},
       {.name = "no print data", .code = 60805, .lacks = kPrintData},
       {.name = "a negative quantity", .code = 60805, .lacks = kQuantity},
-      {.name = "no memory DC", .code = 60804, .failing = Step::MemoryDc},
-      {.name = "no memory for the copy", .code = 60804, .failing = Step::CopyBlock},
-      {.name = "the copy cannot be read", .code = 60804, .failing = Step::DibBits},
-      {.name = "no monochrome bitmap", .code = 60804, .failing = Step::MonochromeBitmap},
-      {.name = "it cannot be selected", .code = 60804, .failing = Step::Select},
-      {.name = "no memory for the bits", .code = 60803, .failing = Step::BitsBlock},
-      {.name = "the bits come short", .code = 60804, .failing = Step::BitsShort},
-      {.name = "DTR cannot be raised: RTS not tried", .code = 60805, .failing = Step::RaiseDtr,
-       .escapes = 1},
-      {.name = "RTS cannot be raised", .code = 60805, .failing = Step::RaiseRts, .escapes = 2},
+      {.name = "no memory DC", .code = 60804, .failing = Fails<kCreateCompatibleDC>},
+      {.name = "no memory for the copy", .code = 60804, .failing = Fails<kGlobalAlloc>},
+      {.name = "the copy cannot be read", .code = 60804, .failing = Fails<kGetDIBits>},
+      {.name = "no monochrome bitmap", .code = 60804, .failing = Fails<kCreateBitmap>},
+      {.name = "it cannot be selected", .code = 60804, .failing = Fails<kSelectObject>},
+      {.name = "no memory for the bits", .code = 60803, .failing = Fails<kGlobalAlloc, 2>},
+      {.name = "they come short", .code = 60804, .failing = [] {
+         Replace<kGetBitmapBits>([](HBITMAP b, LONG n, LPVOID bits) {
+           return Real<kGetBitmapBits>()(b, n - 1, bits);
+         });
+       }},
+      {.name = "DTR cannot be raised: RTS not tried", .code = 60805,
+       .failing = Fails<kEscapeCommFunction>, .escapes = 1},
+      {.name = "nor RTS", .code = 60805, .failing = Fails<kEscapeCommFunction, 2>, .escapes = 2},
       {.name = "the first send fails", .code = 60809, .failingWrite = "^Z1|"},
       {.name = "the print command cannot be sent", .code = 60809, .failingWrite = "^P"},
       // clang-format on
@@ -243,7 +245,7 @@ TEST_F(PrintJob, EveryFailureOfTheJob) {
     job.info.pCondition = r.lacks == kConditions ? nullptr : job.info.pCondition;
     job.info.pPrintData = r.lacks == kPrintData ? nullptr : job.info.pPrintData;
     if (r.failing)
-      Fail(*r.failing);
+      r.failing();
     if (*r.failingWrite)
       FailWrite(r.failingWrite);
     const bool label = r.bitmap == nullptr && r.lacks != kBitmap;
