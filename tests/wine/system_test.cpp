@@ -59,6 +59,8 @@ TEST_F(System, EveryFaultGivesItsCodeAndTheNextLabelPrints) {
        .failing = Fails<kSetCommTimeouts>},
       {.name = "SetupComm fails", .act = kReady, .result = 0, .code = 60800,
        .failing = Fails<kSetupComm>},
+      {.name = "SetCommMask fails: the stop command is not sent", .act = kReady, .result = 0,
+       .code = 60809, .failing = Fails<kSetCommMask>},
       // clang-format on
   };
   HostJob job(261, 200, 100);
@@ -136,6 +138,7 @@ struct Given {
   LabelFormatParams params{};
   PrinterRef ref{{}, BYTE(n)};
   CondDialogInfo info{1, {}, &ref};
+  char text[8] = "unread"; // the host's message buffer
   const DriverApi& api = Wine::api();
   ~Given() { DeleteObject(label); }
 };
@@ -151,16 +154,17 @@ TEST_F(System, NumbersOutOfRangeAtEveryExport) {
     LONG (*call)(Given&);
     std::vector<DWORD> values;
     LONG result;
-    bool firstSlot = false; // it works on slot 0 (else on no slot at all)
-    std::string sent = "";  // what printer 1 then received
-    bool reloads = false;   // slot 0's settings loaded again
+    bool firstSlot = false;      // it works on slot 0 (else on no slot at all)
+    std::string sent = "";       // what printer 1 then received
+    bool reloads = false;        // slot 0's settings loaded again
+    const char* text = "unread"; // left in the host's message buffer
   } rows[] = {
       // clang-format off
       {.name = "KtPrInitPrinter", .call = [](Given& g) { return g.api.InitPrinter(g.n, 0); },
        .values = {0, 9, 265}, .result = -1},
       {.name = "KtPrGetPrintError",
-       .call = [](Given& g) { return LONG(g.api.GetPrintError(g.n, nullptr, 0)); },
-       .values = {0, 9}, .result = 0},
+       .call = [](Given& g) { return LONG(g.api.GetPrintError(g.n, g.text, sizeof g.text)); },
+       .values = {0, 9}, .result = 0, .text = ""},
       {.name = "KtPrIoControl 16",
        .call = [](Given& g) { return g.api.IoControl(g.n, 16, &g.params, nullptr); },
        .values = {0, 9}, .result = 0},
@@ -214,6 +218,7 @@ TEST_F(System, NumbersOutOfRangeAtEveryExport) {
 
       Given given{*this, n};
       EXPECT_EQ(r.result, r.call(given));
+      EXPECT_STREQ(r.text, given.text);
       EXPECT_EQ(r.firstSlot ? 0u : 60806u, api().GetPrintError(1, nullptr, 0));
       const std::string sent = received(kTwelve);
       EXPECT_EQ(r.sent, r.sent.empty() ? sent : sent.substr(0, r.sent.size()));
