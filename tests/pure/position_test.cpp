@@ -136,8 +136,8 @@ TEST(PositionFile, HeaderChecks) {
   }
   // Appends: record count and size; the header's count and length after (-7, 7: refused).
   const int64_t appends[][4] = {{1, 28, 2, 6264},
-                                {76694, 28000, 76695, 2147466208},
-                                {76695, 28000, -7, 7},
+                                {715825812, 3, 715825813, 2147483647},
+                                {715825813, 3, -7, 7},
                                 {INT32_MAX, 28, -7, 7}};
   for (const auto& [count, size, countAfter, lengthAfter] : appends) {
     DbsInfo info{.dwFileLength = 7, .nRecordCount = -7};
