@@ -140,8 +140,7 @@ int RunLabelhost(const std::string& args, std::string* output, int holdCom) {
                                       nullptr, &si, &pi);
   CloseHandle(write);
   DWORD status = 99;
-  // A labelhost that hangs fails its row within 45 s (a whole check takes a
-  // few), not the whole program; once the test has failed, its rows within 5 s.
+  // A labelhost that hangs fails its row in 45 s (a check takes a few), in 5 s once one has failed.
   const DWORD limit = ::testing::Test::HasFailure() ? 5000 : 45000;
   if (started && WaitForSingleObject(pi.hProcess, limit) != WAIT_OBJECT_0) {
     TerminateProcess(pi.hProcess, 98);
