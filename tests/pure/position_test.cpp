@@ -134,12 +134,24 @@ TEST(PositionFile, HeaderChecks) {
     EXPECT_EQ(file.asked, r[5]);
     EXPECT_EQ(file.writes, r[5] != 0 ? 1 : 0);
   }
+  // Appends: record count and size; the header's count and length after (-7, 7: refused).
+  const int64_t appends[][4] = {{1, 28, 2, 6264},
+                                {715825812, 3, 715825813, 2147483647},
+                                {715825813, 3, -7, 7},
+                                {INT32_MAX, 28, -7, 7}};
+  for (const auto& [count, size, countAfter, lengthAfter] : appends) {
+    DbsInfo info{.dwFileLength = 7, .nRecordCount = -7};
+    EXPECT_EQ(AppendPositionRecordToHeader(&info, {{}, uint32_t(size), 6208, int32_t(count)}),
+              countAfter != -7);
+    EXPECT_EQ(std::pair(int64_t(info.nRecordCount), int64_t(info.dwFileLength)),
+              std::pair(countAfter, lengthAfter));
+  }
 }
 
 // At most 15 characters read, white space and a sign first; values beyond 32 bits saturate.
 TEST(PositionFile, NumberText) {
   const std::pair<const char*, int32_t> rows[] = {
-      {"0000000000000019", 1},    {" 12", 12}, {"-5", -5}, {"+7x", 7}, {"99999999999", INT32_MAX},
+      {"0000000000000019", 1},    {" 12 3", 12}, {"-5", -5}, {"+7x", 7}, {"99999999999", INT32_MAX},
       {"-99999999999", INT32_MIN}};
   for (const auto& [text, value] : rows) {
     bool empty = true;

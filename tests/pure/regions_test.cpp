@@ -76,6 +76,7 @@ TEST(Regions, WorkedExamplesPaddingAndRefusals) {
       {20, 20, {{24, 3}}, {{8, 0, 12, 20}}, {1}},  // a padding byte
       {60, 60, {{61, 0}}, {{48, 0, 12, 40}}, {1}}, // padding bits of the last byte
       {72, 8, {{72, 0}}, {}, {1}},                 // padding behind whole blocks is not compared
+      {2048, 2056, {{20, 20}}, {{0, 16, 32, 16}}, {1}}, // more than 65535 blocks
   };
   for (const Example& e : examples)
     for (int32_t depth : e.depths)
@@ -110,6 +111,8 @@ TEST(Regions, SeedGrowAndMerge) {
       {8, 8, {{2, 2}, {3, 3}}, {{1, 2, 3, 3}}},               // (3,3) is covered
       {3, 1, {{1, 0}}, {{1, 0, 2, 1}}},                       // never onto column 0
       {4, 4, {{0, 0}, {0, 2}, {2, 0}}, {{0, 0, 4, 3}}},       // right before down
+      // (3, 1)'s entry ends left of its seed column, widened back to it.
+      {4, 10, {{3, 1}, {2, 2}, {2, 6}, {2, 7}}, {{1, 2, 2, 2}, {1, 6, 3, 3}, {1, 1, 3, 7}}},
   };
   for (const Grow& g : grows) {
     std::vector<uint8_t> map(static_cast<size_t>(g.nBlkX) * g.nBlkY);
@@ -130,9 +133,10 @@ TEST(Regions, SeedGrowAndMerge) {
       {{{0, 0, 2, 1}, {2, 0, 1, 1}}, {{0, 0, 3, 1}}},               // touching
       {{{0, 0, 2, 1}, {3, 0, 1, 1}}, {{0, 0, 2, 1}, {3, 0, 1, 1}}}, // a column apart
       {{{0, 0, 1, 2}, {0, 2, 1, 1}}, {{0, 0, 1, 3}}},
-      {{{0, 0, 1, 1}, {1, 1, 1, 1}}, {{0, 0, 2, 2}}}, // corners touch
-      {{{2, 0, 1, 1}, {0, 0, 2, 1}}, {{0, 0, 3, 1}}}, // the left one's width
-      {{{0, 2, 1, 1}, {0, 0, 1, 2}}, {{0, 0, 1, 3}}}, // the upper one's height
+      {{{0, 0, 1, 1}, {0, 2, 1, 1}}, {{0, 0, 1, 1}, {0, 2, 1, 1}}}, // a row apart
+      {{{0, 0, 1, 1}, {1, 1, 1, 1}}, {{0, 0, 2, 2}}},               // corners touch
+      {{{2, 0, 1, 1}, {0, 0, 2, 1}}, {{0, 0, 3, 1}}},               // the left one's width
+      {{{0, 2, 1, 1}, {0, 0, 1, 2}}, {{0, 0, 1, 3}}},               // the upper one's height
       {{{0, 0, 1, 1}, {1, 0, 1, 1}, {5, 5, 1, 1}}, {{0, 0, 2, 1}, {5, 5, 1, 1}}},
       {{{0, 0, 1, 1}, {1, 0, 1, 1}, {2, 0, 1, 1}}, {{0, 0, 2, 1}, {2, 0, 1, 1}}},
       {{{0, 0, 1, 1}, {5, 5, 1, 1}, {6, 5, 1, 1}}, {{0, 0, 1, 1}, {5, 5, 2, 1}}},

@@ -24,18 +24,18 @@
 #define VELDRIN_HOOKED(X) \
   X(kernel32, CreateFileA) X(kernel32, CloseHandle) X(kernel32, CreateEventA) \
   X(kernel32, GetCommState) X(kernel32, SetCommState) X(kernel32, SetCommTimeouts) \
-  X(kernel32, SetupComm) X(kernel32, PurgeComm) X(kernel32, WaitCommEvent) \
-  X(kernel32, WriteFile) X(kernel32, ReadFile) X(kernel32, WaitForSingleObject) \
-  X(kernel32, CancelIo) X(kernel32, GetOverlappedResult) X(kernel32, GetTickCount) \
-  X(kernel32, EscapeCommFunction) \
-  X(kernel32, Sleep) X(kernel32, GlobalAlloc) X(kernel32, GlobalFree) X(kernel32, GlobalLock) \
-  X(kernel32, GlobalUnlock) X(gdi32, CreateBitmap) X(gdi32, CreateCompatibleDC) \
-  X(gdi32, DeleteDC) X(gdi32, DeleteObject) X(gdi32, SelectObject) X(gdi32, GetDIBits) \
-  X(gdi32, GetBitmapBits) X(user32, GetDC) X(user32, ReleaseDC) X(user32, MessageBeep) \
-  X(user32, MessageBoxA) X(user32, EnableWindow) X(user32, ShowWindow) X(user32, CheckDlgButton) \
-  X(user32, SetDlgItemInt) X(user32, SetFocus) X(user32, EndDialog) \
-  X(ZoVav, RegisterDLLPrinterFnV) X(ZoVav, LoadDialogItemsExFnV) X(ZoVav, CenterDialogFnV) \
-  X(ZoVav, LoadDbsInfoFnHF) X(ZoVav, GetTmpBufFnPV) X(ZoVav, FreeTmpBufFnV)
+  X(kernel32, SetupComm) X(kernel32, PurgeComm) X(kernel32, WaitCommEvent) X(kernel32, WriteFile) \
+  X(kernel32, ReadFile) X(kernel32, WaitForSingleObject) X(kernel32, CancelIo) \
+  X(kernel32, GetOverlappedResult) X(kernel32, GetTickCount) X(kernel32, EscapeCommFunction) \
+  X(kernel32, SetCommMask) X(kernel32, Sleep) X(kernel32, GlobalAlloc) X(kernel32, GlobalFree) \
+  X(kernel32, GlobalLock) X(kernel32, GlobalUnlock) X(gdi32, CreateBitmap) \
+  X(gdi32, CreateCompatibleDC) X(gdi32, DeleteDC) X(gdi32, DeleteObject) X(gdi32, SelectObject) \
+  X(gdi32, GetDIBits) X(gdi32, GetBitmapBits) X(gdi32, GetObjectA) X(user32, GetDC) \
+  X(user32, ReleaseDC) X(user32, MessageBeep) X(user32, MessageBoxA) X(user32, EnableWindow) \
+  X(user32, ShowWindow) X(user32, CheckDlgButton) X(user32, SetDlgItemInt) X(user32, SetFocus) \
+  X(user32, EndDialog) X(ZoVav, RegisterDLLPrinterFnV) X(ZoVav, LoadDialogItemsExFnV) \
+  X(ZoVav, CenterDialogFnV) X(ZoVav, LoadDbsInfoFnHF) X(ZoVav, GetTmpBufFnPV) \
+  X(ZoVav, FreeTmpBufFnV) X(ZoVav, HVTGetIniFileName)
 // clang-format on
 
 #define VELDRIN_HOOK_ENUM(dll, name) k##name,

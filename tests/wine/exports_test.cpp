@@ -74,46 +74,38 @@ TEST_F(Exports, PrintDataByTypeCode) {
 
 TEST_F(Exports, ControlRequests) {
   struct Row {
-    DWORD request;
-    LONG q; // the value at q; -1: q is null
+    std::vector<DWORD> requests; // each alike
+    LONG q;                      // the value at q; -1: q is null
     LONG result;
     const char* at_p; // the record's first bytes afterwards, as hex
     LONG q_after;     // the value at q afterwards
   } rows[] = {
-      {2, -1, 1, "EEEE"},
-      {3, -1, 1, "EEEEE803EE"},
-      {4, -1, 0, "EEEE"},
-      {5, 261, 1, "6A00EE", 261},
-      {5, 264, 1, "7000EE", 264},
-      {5, -1, 1, "7000EE"},
-      {6, -1, 1, "0100EE"},
-      {7, -1, 1, "C800EE"},
-      {8, -1, 1, "0100EE"},
-      {9, -1, 0, "EEEE"},
-      {10, 3, 0, "EEEEEEEE", 3},
-      {10, 8, 1, "FFFFFFFFEE", 4},
-      {10, -1, 1, "FFFFFFFFEE"},
-      {11, -1, 1, "00EE"},
-      {12, -1, 1, "00EE"},
-      {18, -1, 1, "01000000EE"},
-      {19, -1, 0, "EEEE"},
-      {20, -1, 0, "EEEE"},
-      {21, -1, 1, "00EE"},
-      {1, -1, 1, "00EE"},
-      {13, -1, 1, "0501C80000000000030000000000000000000000EE"},
+      {{2}, -1, 1, "EEEE"},
+      {{3}, -1, 1, "EEEEE803EE"},
+      {{4, 9, 19, 20}, -1, 0, "EEEE"},
+      {{5}, 261, 1, "6A00EE", 261},
+      {{5}, 264, 1, "7000EE", 264},
+      {{5}, -1, 1, "7000EE"},
+      {{6, 8}, -1, 1, "0100EE"},
+      {{7}, -1, 1, "C800EE"},
+      {{10}, 3, 0, "EEEEEEEE", 3},
+      {{10}, 8, 1, "FFFFFFFFEE", 4},
+      {{10}, -1, 1, "FFFFFFFFEE"},
+      {{11, 12, 21, 1}, -1, 1, "00EE"},
+      {{18}, -1, 1, "01000000EE"},
+      {{13}, -1, 1, "0501C80000000000030000000000000000000000EE"},
   };
-  for (const Row& r : rows) {
-    SCOPED_TRACE(testing::Message() << "request " << r.request << " q " << r.q);
-    BYTE record[24];
-    memset(record, 0xEE, sizeof record);
-    LONG q = r.q;
-    EXPECT_EQ(r.result, api().IoControl(3, r.request, record, r.q == -1 ? nullptr : &q));
-    EXPECT_EQ(r.at_p, Hex(record, strlen(r.at_p) / 2));
-    if (r.q != -1) {
-      EXPECT_EQ(r.q_after, q);
+  for (const Row& r : rows)
+    for (DWORD request : r.requests) {
+      SCOPED_TRACE(testing::Message() << "request " << request << " q " << r.q);
+      BYTE record[24];
+      memset(record, 0xEE, sizeof record);
+      LONG q = r.q;
+      EXPECT_EQ(r.result, api().IoControl(3, request, record, r.q == -1 ? nullptr : &q));
+      EXPECT_EQ(r.at_p, Hex(record, strlen(r.at_p) / 2));
+      EXPECT_EQ(r.q == -1 ? -1 : r.q_after, q);
     }
-  }
-  for (DWORD request : {3, 5, 6, 7, 8, 11, 12, 13, 18, 21}) // the requests that write through p
+  for (DWORD request : {3, 5, 6, 7, 8, 10, 11, 12, 13, 17, 18, 21}) // the requests that use p
     EXPECT_EQ(0, api().IoControl(3, request, nullptr, nullptr)) << "no record, request " << request;
 }
 

@@ -44,23 +44,15 @@ inline const std::string kClear = "^Z1|";
 std::string Printable(std::string bytes); // bytes as the notation
 std::string Hex(const void* bytes, size_t n);
 
-// A step of the driver's that a test makes fail.
-enum class Step {
-  MemoryDc,         // CreateCompatibleDC
-  CopyBlock,        // the first GlobalAlloc: the label's device-independent copy
-  BitsBlock,        // the second GlobalAlloc: the label's bits
-  DibBits,          // GetDIBits
-  MonochromeBitmap, // CreateBitmap
-  Select,           // SelectObject
-  BitsShort,        // GetBitmapBits copies a byte less
-  RaiseDtr,         // EscapeCommFunction(SETDTR)
-  RaiseRts,         // EscapeCommFunction(SETRTS)
-  GetCommState,
-  SetCommState,
-  SetCommTimeouts,
-  SetupComm,
-};
-void Fail(Step step);
+// Makes call `nth` of `fn` from now on fail: it does nothing, sets ERROR_GEN_FAILURE and
+// returns 0 (FALSE, null); the others go through. A row says `.failing = Fails<kSetupComm>`.
+template <Hooked fn, int nth = 1> void Fails() {
+  Replace<fn>([n = 0](auto... a) mutable {
+    if (++n == nth)
+      return SetLastError(ERROR_GEN_FAILURE), decltype(Real<fn>()(a...))();
+    return Real<fn>()(a...);
+  });
+}
 // Makes every WriteFile of bytes that start with `prefix` (the notation) fail.
 void FailWrite(const std::string& prefix);
 

@@ -31,6 +31,14 @@ BOOL pending_read(HANDLE h, LPOVERLAPPED ov) {
   static char nothing[16];
   return ReadFile(h, nothing, sizeof nothing, nullptr, ov);
 }
+
+// A cancel that fails: the cancelled read ends, but its result is an error.
+void cancel_fails() {
+  Replace<kGetOverlappedResult>([](HANDLE h, LPOVERLAPPED ov, LPDWORD n, BOOL wait) {
+    const BOOL done = Real<kGetOverlappedResult>()(h, ov, n, wait);
+    return wait ? (SetLastError(ERROR_GEN_FAILURE), FALSE) : done;
+  });
+}
 } // namespace
 
 TEST_F(Serial, APortIsOpenedWithTheSlotsSettingsAndNothingElse) {
@@ -82,28 +90,37 @@ TEST_F(Serial, APortIsOpenedWithTheSlotsSettingsAndNothingElse) {
 TEST_F(Serial, ALabelGoesOutInChunksOf256AndThenRaisesDtrAndRts) {
   // Rows of 64 bytes (42.4 mm at 12 dots/mm): two rows are 256 characters
   // and the CR; three rows of 43 bytes (28.4 mm) are 258 and the CR; three
-  // of 86 bytes (57.0 mm) are 516 and the CR.
+  // of 86 bytes (57.0 mm) are 516 and the CR. A failed 1-byte write ends the send at once.
   struct Row {
     WORD widthTenthMm;
     int widthDots, rows;
-    Values writes; // sizes handed to WriteFile, the stop command first
+    Values writes;          // sizes handed to WriteFile, the stop command first
+    const char* fails = ""; // these bytes' write fails; the transmitter then empties at once
   } rows[] = {{424, 512, 2, {7, 4, 17, 18, 256, 1, 10}},
               {284, 344, 3, {7, 4, 17, 18, 256, 3, 10}},
-              {570, 688, 3, {7, 4, 17, 18, 256, 256, 5, 10}}};
+              {570, 688, 3, {7, 4, 17, 18, 256, 256, 5, 10}},
+              {424, 512, 2, {7, 4, 17, 18, 256, 1}, "|"}};
   for (const Row& r : rows) {
-    SCOPED_TRACE(r.widthTenthMm);
+    SCOPED_TRACE(testing::Message() << r.widthTenthMm << " " << r.fails);
     StartCalls();
     HostJob job(261, r.widthTenthMm, 10);
-    EXPECT_EQ(0, print(kTwelve, MakeLabel(r.widthDots, r.rows, 1, 0), job, true));
+    if (*r.fails) {
+      FailWrite(r.fails);
+      Replace<kWaitCommEvent>([](HANDLE, LPDWORD m, LPOVERLAPPED) { return *m = EV_TXEMPTY, 1; });
+    }
+    EXPECT_EQ(*r.fails ? -1 : 0, print(kTwelve, MakeLabel(r.widthDots, r.rows, 1, 0), job, true));
+    restore();
     EXPECT_EQ(r.writes, Args(kWriteFile, 2));
-    EXPECT_EQ((Values{SETDTR, SETRTS}), Args(kEscapeCommFunction, 1));
+    EXPECT_EQ(r.writes.size() - (*r.fails ? 1 : 0), Calls(kWaitCommEvent).size());
+    EXPECT_EQ(*r.fails ? 60809u : 0u, api().GetPrintError(1, nullptr, 0));
+    EXPECT_EQ(*r.fails ? Values() : Values({SETDTR, SETRTS}), Args(kEscapeCommFunction, 1));
     std::vector<Hooked> last;
     for (const Call& c : Calls())
       if (c.fn == kWriteFile || c.fn == kEscapeCommFunction)
         last.push_back(c.fn);
     last.erase(last.begin(), last.end() - 3);
-    EXPECT_EQ((std::vector<Hooked>{kWriteFile, kEscapeCommFunction, kEscapeCommFunction}), last)
-        << "after the print command";
+    const Hooked after = *r.fails ? kWriteFile : kEscapeCommFunction; // the print command's
+    EXPECT_EQ((std::vector<Hooked>{kWriteFile, after, after}), last) << "after the last write";
     EXPECT_TRUE(Calls(kSleep).empty()) << "no write went pending";
   }
 }
@@ -139,15 +156,21 @@ TEST_F(Serial, ThePauseFollowsOnlyAPendingWriteAndIsReadAtEveryReadyCheck) {
 
 TEST_F(Serial, ASendFailsWhenAWriteComesShortOrAWaitRunsOut) {
   // Each wait of 10 s ends at once here; what the driver waited for is then
-  // still pending and must be cancelled before the call returns.
+  // still pending and must be cancelled before the call returns. DSR changes
+  // keep the transmitter's wait going within its 10 s, by the driver's clock.
   struct Row {
     const char* name;
-    bool shortWrite, writeWaitRunsOut, transmitterWaitRunsOut;
-    size_t cancels;
+    bool shortWrite = false, writeWaitRunsOut = false;
+    const char* events = ""; // each transmitter wait: 'D' a DSR change, 'P' it stays pending
+    DWORD tick = 0;          // the clock moves on this much at each reading; 0: the real one
+    size_t cancels = 0;
+    DWORD waited = 10000; // the wait before the cancel
   } rows[] = {
       {.name = "a write one byte short", .shortWrite = true},
       {.name = "the write's wait runs out", .writeWaitRunsOut = true, .cancels = 1},
-      {.name = "the transmitter's wait runs out", .transmitterWaitRunsOut = true, .cancels = 1},
+      {.name = "the transmitter's wait runs out", .events = "P", .cancels = 1},
+      {.name = "DSR changes until 10 s have passed", .events = "DD", .tick = 5000},
+      {.name = "DSR, then no time left", .events = "DP", .tick = 6000, .cancels = 1, .waited = 0},
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.name);
@@ -158,9 +181,12 @@ TEST_F(Serial, ASendFailsWhenAWriteComesShortOrAWaitRunsOut) {
     if (r.writeWaitRunsOut)
       Replace<kWriteFile>(
           [](HANDLE h, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED ov) { return pending_read(h, ov); });
-    if (r.transmitterWaitRunsOut)
-      Replace<kWaitCommEvent>(
-          [](HANDLE h, LPDWORD, LPOVERLAPPED ov) { return pending_read(h, ov); });
+    if (*r.events)
+      Replace<kWaitCommEvent>([e = r.events](HANDLE h, LPDWORD mask, LPOVERLAPPED ov) mutable {
+        return *e && *e++ == 'D' ? (*mask = EV_DSR, TRUE) : pending_read(h, ov);
+      });
+    if (r.tick)
+      Replace<kGetTickCount>([t = GetTickCount(), d = r.tick]() mutable { return t += d; });
     Replace<kWaitForSingleObject>([](HANDLE h, DWORD ms) {
       return ms >= 1000 ? DWORD(WAIT_TIMEOUT) : Real<kWaitForSingleObject>()(h, ms);
     });
@@ -170,7 +196,7 @@ TEST_F(Serial, ASendFailsWhenAWriteComesShortOrAWaitRunsOut) {
     EXPECT_EQ(Values{7}, Args(kWriteFile, 2)) << "no retry";
     EXPECT_EQ(r.cancels, Calls(kCancelIo).size());
     if (r.cancels) {
-      EXPECT_NEAR(10000, double(Calls(kWaitForSingleObject).front().arg[1]), 1000);
+      EXPECT_NEAR(r.waited, double(Calls(kWaitForSingleObject).front().arg[1]), 1000);
     }
     EXPECT_EQ(60809u, api().GetPrintError(1, nullptr, 0)) << "fetching it closes the port";
     EXPECT_EQ(Leftovers{}, Left()) << "the port and its event, closed at the fetch";
@@ -302,6 +328,11 @@ TEST_F(Replies, AReplySplitOverReadsIsKeptUntilWhole) {
   ASSERT_TRUE(sim().send("^O0", 1));
   Sleep(50);
   EXPECT_EQ(2, api().IsPrintFinished(1, nullptr, 0, 0));
+  for (void (*readFails)() : {Fails<kReadFile>, cancel_fails}) { // at once, or in its cancel
+    readFails();
+    EXPECT_EQ(2, api().IsPrintFinished(1, nullptr, 0, 0)) << "what is held is kept";
+    restore();
+  }
   ASSERT_TRUE(sim().send("012|", 1));
   LONG remaining = -7;
   EXPECT_EQ(0, poll(kTwelve, &remaining));

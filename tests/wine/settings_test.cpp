@@ -7,33 +7,38 @@ using namespace veldrin_test;
 
 TEST_F(Settings, TheIniFileAsPrinterOneLoadsIt) {
   struct Row {
-    const char* ini;  // the INI file's text; null: no file
-    int com;          // where printer 1's labels go
-    const char* line; // the line settings that port was given
-    int offset;       // where a 20 mm label lands
+    const char* ini;            // the INI file's text; null: no file
+    int com;                    // where printer 1's labels go
+    const char* line;           // the line settings that port was given
+    int offset;                 // where a 20 mm label lands
+    const char* path = nullptr; // the name the host gives the INI file, null its own
   } rows[] = {
       {nullptr, 3, "baud=9600 data=8 parity=none stop=1", 198},
       {"VD00=7#19200#7#2#1\r\nVDMAX00=112", 7, "baud=19200 data=7 parity=odd stop=2", 552},
       {"VDMAX00=106\r\nVD01=5#38400#8#0#0#", 3, "baud=9600 data=8 parity=none stop=1", 516},
+      {.ini = "VD00=7#19200#7#2#1", .com = 3, .line = "baud=9600", .offset = 198, .path = ""},
   };
   sim().command("dsr off", 1);
   EXPECT_EQ(0u, api().IsPrintReady(0, 0));
   EXPECT_EQ(0, api().InitPrinter(1, 0));
   EXPECT_EQ(0u, api().GetPrintError(1, nullptr, 0)) << "the load clears the error";
   for (const Row& r : rows) {
-    SCOPED_TRACE(r.ini ? r.ini : "no file");
+    SCOPED_TRACE(std::string(r.ini ? r.ini : "no file") + (r.path ? " empty path" : ""));
     reset(kPrinters[r.com - 1]);
     DeleteFileA(host_.ini_path().c_str());
     if (r.ini != nullptr) {
       ASSERT_TRUE(host_.write_ini(std::string("[VELDRIN Info]\r\n") + r.ini + "\r\n"));
     }
+    if (r.path)
+      Replace<kHVTGetIniFileName>([path = r.path] { return path; });
     EXPECT_EQ(0, api().InitPrinter(1, 0));
     HostJob job(261, 200, 100);
     ASSERT_EQ(0, print(kTwelve, label(kTwelve), job, true));
     EXPECT_NE(std::string::npos, sim().command("settings", r.com).find(r.line));
     EXPECT_EQ(1, poll(kTwelve));
-    EXPECT_EQ("", PrintedDifference(sim(), r.com, 1, label(kTwelve), r.offset));
+    EXPECT_EQ("", PrintedDifference(sim(), r.com, 1, label(kTwelve), r.offset, bounded(10000)));
     api().ClosePrinter(0);
+    restore();
   }
 }
 
@@ -48,12 +53,13 @@ TEST_F(Settings, RequestSeventeenLooksUpThePrintPosition) {
   struct Row {
     const char* name;
     std::string file;            // the position file; "": none
-    const char* iniMore;         // more INI lines
+    const char* iniMore = "";    // more INI lines
     std::vector<DWORD> requests; // the printers request 17 names, in turn
     const char* sent;            // the conditions each printer's next label carries
     std::vector<DWORD> printers = {1};
-    LONG result = 1;       // of each request
-    bool noBuffer = false; // the host gives no temporary buffer
+    LONG result = 1;        // of each request
+    bool noBuffer = false;  // the host gives no temporary buffer
+    bool noIniPath = false; // nor the INI file's name
   } rows[] = {
       // clang-format off
       {"a record for printer 1", good, "", {1}, "^K007|^A31"},
@@ -67,6 +73,8 @@ TEST_F(Settings, RequestSeventeenLooksUpThePrintPosition) {
       {"more records than the file holds", more, "", {1}, "^K012|^A51"},
       {"printer 0 refused: no block written", good, "", {0}, "^K012|^A51", {1, 8}, 0},
       {"printer 9 refused: no block written", good, "", {9}, "^K012|^A51", {1, 8}, 0},
+      {.name = "no INI file: the file of the usual name", .file = good, .requests = {1},
+       .sent = "^K007|^A31", .noIniPath = true},
       // clang-format on
   };
   for (const Row& r : rows) {
@@ -78,6 +86,8 @@ TEST_F(Settings, RequestSeventeenLooksUpThePrintPosition) {
     }
     if (r.noBuffer)
       Replace<kGetTmpBufFnPV>([](DWORD) { return nullptr; });
+    if (r.noIniPath)
+      Replace<kHVTGetIniFileName>([]() -> const char* { return nullptr; });
     StartCalls();
     LabelFormatParams params{};
     strcpy(params.szProduct, "Soap");

@@ -4,7 +4,6 @@
 // outside their range and null pointers at every export do no harm; and
 // eight printers print side by side, polled in turn.
 #include <algorithm>
-#include <optional>
 
 #include "tests/wine/fixture.h"
 
@@ -25,7 +24,7 @@ TEST_F(System, EveryFaultGivesItsCodeAndTheNextLabelPrints) {
     bool labelPrints = false;    // the label sent through it prints whole
     bool noPort = false;         // printer 1 on a port nothing answers on
     bool held = false;           // another program holds the port
-    std::optional<Step> failing; // a step of the port's open fails
+    void (*failing)() = nullptr; // a call of the port's open or first send fails
     bool replyTimeout = false;   // a reply time-out of 300 ms
   } rows[] = {
       // clang-format off
@@ -53,13 +52,15 @@ TEST_F(System, EveryFaultGivesItsCodeAndTheNextLabelPrints) {
       {.name = "a port held: ready", .act = kReady, .result = 0, .code = 60800, .held = true},
       {.name = "a port held: start", .act = kStart, .result = -1, .code = 60800, .held = true},
       {.name = "GetCommState fails", .act = kReady, .result = 0, .code = 60800,
-       .failing = Step::GetCommState},
+       .failing = Fails<kGetCommState>},
       {.name = "SetCommState fails", .act = kReady, .result = 0, .code = 60800,
-       .failing = Step::SetCommState},
+       .failing = Fails<kSetCommState>},
       {.name = "SetCommTimeouts fails", .act = kStart, .result = -1, .code = 60800,
-       .failing = Step::SetCommTimeouts},
+       .failing = Fails<kSetCommTimeouts>},
       {.name = "SetupComm fails", .act = kReady, .result = 0, .code = 60800,
-       .failing = Step::SetupComm},
+       .failing = Fails<kSetupComm>},
+      {.name = "SetCommMask fails: the stop command is not sent", .act = kReady, .result = 0,
+       .code = 60809, .failing = Fails<kSetCommMask>},
       // clang-format on
   };
   HostJob job(261, 200, 100);
@@ -75,7 +76,7 @@ TEST_F(System, EveryFaultGivesItsCodeAndTheNextLabelPrints) {
     if (*r.sim)
       sim().command(r.sim, 1);
     if (r.failing)
-      Fail(*r.failing);
+      r.failing();
     if (r.eventsInSend)
       Replace<kWaitCommEvent>(
           [events = r.eventsInSend, i = 0](HANDLE h, LPDWORD mask, LPOVERLAPPED o) mutable {
@@ -137,6 +138,7 @@ struct Given {
   LabelFormatParams params{};
   PrinterRef ref{{}, BYTE(n)};
   CondDialogInfo info{1, {}, &ref};
+  char text[8] = "unread"; // the host's message buffer
   const DriverApi& api = Wine::api();
   ~Given() { DeleteObject(label); }
 };
@@ -152,16 +154,17 @@ TEST_F(System, NumbersOutOfRangeAtEveryExport) {
     LONG (*call)(Given&);
     std::vector<DWORD> values;
     LONG result;
-    bool firstSlot = false; // it works on slot 0 (else on no slot at all)
-    std::string sent = "";  // what printer 1 then received
-    bool reloads = false;   // slot 0's settings loaded again
+    bool firstSlot = false;      // it works on slot 0 (else on no slot at all)
+    std::string sent = "";       // what printer 1 then received
+    bool reloads = false;        // slot 0's settings loaded again
+    const char* text = "unread"; // left in the host's message buffer
   } rows[] = {
       // clang-format off
       {.name = "KtPrInitPrinter", .call = [](Given& g) { return g.api.InitPrinter(g.n, 0); },
        .values = {0, 9, 265}, .result = -1},
       {.name = "KtPrGetPrintError",
-       .call = [](Given& g) { return LONG(g.api.GetPrintError(g.n, nullptr, 0)); },
-       .values = {0, 9}, .result = 0},
+       .call = [](Given& g) { return LONG(g.api.GetPrintError(g.n, g.text, sizeof g.text)); },
+       .values = {0, 9}, .result = 0, .text = ""},
       {.name = "KtPrIoControl 16",
        .call = [](Given& g) { return g.api.IoControl(g.n, 16, &g.params, nullptr); },
        .values = {0, 9}, .result = 0},
@@ -215,6 +218,7 @@ TEST_F(System, NumbersOutOfRangeAtEveryExport) {
 
       Given given{*this, n};
       EXPECT_EQ(r.result, r.call(given));
+      EXPECT_STREQ(r.text, given.text);
       EXPECT_EQ(r.firstSlot ? 0u : 60806u, api().GetPrintError(1, nullptr, 0));
       const std::string sent = received(kTwelve);
       EXPECT_EQ(r.sent, r.sent.empty() ? sent : sent.substr(0, r.sent.size()));
@@ -256,7 +260,7 @@ TEST_F(System, EightPrintersSideBySide) {
     }
     // Polled in turn, one poll each, until every printer has finished.
     std::vector<LONG> state(8, 2);
-    for (DWORD start = GetTickCount(); GetTickCount() - start < 10000;) {
+    for (DWORD start = GetTickCount(); GetTickCount() - start < bounded(10000);) {
       for (const Printer& p : kPrinters)
         if (state[p.slot()] != 1)
           state[p.slot()] = api().IsPrintFinished(p.number, nullptr, 0, 0);
