@@ -51,7 +51,8 @@ const Command kCommands[] = {
      "        | set FILE --format F [--product P] --printer N --start MM --density D\n"
      "        | get FILE --format F [--product P] --printer N",
      "make, show, write or look up a print position file (set/get through the driver)", CmdPosDb},
-    {"diff", "OLD.bmp NEW.bmp", "the driver's changed regions of NEW after OLD", CmdDiff},
+    {"diff", "OLD NEW", "the driver's changed regions of NEW after OLD (images: .bmp, .png)",
+     CmdDiff},
     {"print",
      "[--printer N] [--model 12|8|261|264] [--width 0.1MM] [--length 0.1MM] [--max-width MM]\n"
      "        [--start MM] [--density 1..9] [--quantity Q] [--labels N] [--incremental]\n"
