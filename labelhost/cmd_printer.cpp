@@ -165,20 +165,30 @@ int CmdWait(const DriverApi& api, int argc, char** argv) {
   if (!RequireExport(reinterpret_cast<const void*>(api.IsPrintFinished), "KtPrIsPrintFinished") ||
       !RequireExport(reinterpret_cast<const void*>(api.GetPrintError), "KtPrGetPrintError"))
     return 1;
-  return WaitForJob(api, printer) ? 0 : 1;
+  // A job sent by an earlier labelhost, or none: the driver follows no
+  // reply time-out for it, so wait gives up after the same time itself
+  // rather than poll an idle printer for ever.
+  const DWORD timeout = LoadReplyTimeout();
+  return WaitForJob(api, printer, timeout != 0 ? timeout : INFINITE) ? 0 : 1;
 }
 
 LONG FollowJob(const DriverApi& api, DWORD printer, DWORD limitMs,
-               void (*progress)(DWORD printer, LONG remaining, DWORD elapsedMs)) {
+               void (*progress)(DWORD printer, LONG remaining, DWORD elapsedMs), DWORD silentMs) {
   const DWORD start = GetTickCount();
+  DWORD replied = start; // the last reply, or the start
   LONG shown = -1;
   for (;;) {
     LONG remaining = -1;
     const LONG result = api.IsPrintFinished(printer, &remaining, 0, 0);
     if (result == 1 || result == -1)
       return result;
-    if (GetTickCount() - start >= limitMs)
+    const DWORD now = GetTickCount();
+    if (now - start >= limitMs)
       return 2;
+    if (result != 2)
+      replied = now;
+    else if (now - replied >= silentMs)
+      return 3;
     if (result == 0 && remaining != shown) {
       shown = remaining;
       progress(printer, remaining, GetTickCount() - start);
@@ -188,13 +198,23 @@ LONG FollowJob(const DriverApi& api, DWORD printer, DWORD limitMs,
   }
 }
 
-bool WaitForJob(const DriverApi& api, DWORD printer) {
-  const LONG result = FollowJob(api, printer, INFINITE, [](DWORD p, LONG remaining, DWORD) {
-    printf("printer %lu: %ld label%s still to print\n", p, remaining, remaining == 1 ? "" : "s");
-  });
+bool WaitForJob(const DriverApi& api, DWORD printer, DWORD silentMs) {
+  const LONG result = FollowJob(
+      api, printer, INFINITE,
+      [](DWORD p, LONG remaining, DWORD) {
+        printf("printer %lu: %ld label%s still to print\n", p, remaining,
+               remaining == 1 ? "" : "s");
+      },
+      silentMs);
   if (result == 1) {
     printf("printer %lu: finished\n", printer);
     return true;
+  }
+  if (result == 3) {
+    printf("printer %lu: no reply for %lu ms (ReplyTimeout): no job running, one that ended "
+           "before the wait began, or a printer that does not answer\n",
+           printer, silentMs);
+    return false;
   }
   printf("printer %lu: the job failed\n", printer);
   ShowPrintError(api, printer);

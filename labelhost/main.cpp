@@ -45,7 +45,10 @@ const Command kCommands[] = {
     {"ready", "N", "is printer N ready (KtPrIsPrintReady); on a fresh connection sends stop",
      CmdReady},
     {"stop", "N", "send printer N the stop command (KtPrStopPrint)", CmdStop},
-    {"wait", "N", "poll printer N until its job ends, showing the labels left", CmdWait},
+    {"wait", "N",
+     "poll printer N until its job ends, showing the labels left; it gives up after the INI\n"
+     "      file's ReplyTimeout (ms) without a reply, as the driver does for a job it sent",
+     CmdWait},
     {"posdb",
      "create FILE [NAME[:WIDTH]]... | list FILE\n"
      "        | set FILE --format F [--product P] --printer N --start MM --density D\n"
