@@ -26,6 +26,10 @@ int CmdLoopback(const DriverApi& api, int argc, char** argv);
 // ("version: VELDRIN 1.0.0 (description, file 1.0.0.0)").
 void ShowDriverFile(const DriverApi& api);
 
+// KtPrInitPrinter for the printer, noting a success: ready, stop and wait
+// take this step themselves for a printer this process has not loaded.
+LONG LoadPrinter(const DriverApi& api, DWORD printer);
+
 // Parses a printer number argument (1..8, but any number is passed on, as a
 // host might); false on a non-number.
 bool ParsePrinterArg(const char* text, DWORD* number);

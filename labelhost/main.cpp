@@ -42,7 +42,10 @@ const Command kCommands[] = {
      "      writes the printer's serial string (VDnn=1#57600#8#0#0#) into the INI file",
      CmdInit},
     {"error", "N", "printer N's last error code and message (KtPrGetPrintError)", CmdError},
-    {"ready", "N", "is printer N ready (KtPrIsPrintReady); on a fresh connection sends stop",
+    {"ready", "N",
+     "is printer N ready (KtPrIsPrintReady); on a fresh connection sends stop. ready, stop\n"
+     "      and wait first load the printer's settings (KtPrInitPrinter) when no command before\n"
+     "      them in this process has",
      CmdReady},
     {"stop", "N", "send printer N the stop command (KtPrStopPrint)", CmdStop},
     {"wait", "N",
