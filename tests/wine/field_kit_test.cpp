@@ -297,18 +297,21 @@ TEST_F(Kit, PosdbMakesListsAndWritesThePositionFileAsTheDriverReadsIt) {
   Expect(*this, {
       // A new file; a record added, found without regard to case and updated
       // in place, one for printer 2; the INI file as it was for what follows.
-      {.args = "posdb create p.adj Lot:8 + posdb set p.adj --format \"Label A\" --product P1 --printer 1 "
-               "--start 12 --density 4 + posdb set p.adj --format \"LABEL a\" --product P1 --printer 1 "
-               "--start 15 --density 6 + posdb set p.adj --format \"Label A\" --printer 2 --start 3 "
-               "--density 9 + posdb list p.adj + posdb get p.adj --format \"label a\" --product P1 "
-               "--printer 1 + init 3 + posdb get p.adj --format \"Label A\" --product P1 --printer 2",
+      {.args = "posdb create p.adj Lot:8 + posdb list p.adj + posdb set p.adj --format \"Label A\" "
+               "--product P1 --printer 1 --start 12 --density 4 + posdb set p.adj --format \"LABEL a\" "
+               "--product P1 --printer 1 --start 15 --density 6 + posdb set p.adj --format \"Label A\" "
+               "--printer 2 --start 3 --density 9 + posdb list p.adj + posdb get p.adj --format "
+               "\"label a\" --product P1 --printer 1 + init 3 + posdb get p.adj --format \"Label A\" "
+               "--product P1 --printer 2",
        .status = 1,
        .lines = {{"created ", "p.adj: 6 fields, records of 152 bytes"},
                  {"stored: ", "format \"Label A\" product \"P1\" printer 1: start 12 density 4 | format "
                      "\"LABEL a\" product \"P1\" printer 1: start 15 density 6 | format \"Label A\" product "
                      "\"\" printer 2: start 3 density 9"},
-                 {"p.adj: ", "2 records of 152 bytes, 6 fields, stored length 6512, file length 6512"},
-                 {"fields: ", "Format 64@0 Product 64@64 MacNo 4@128 StartPos 8@132 Contrast 4@140 Lot 8@144"},
+                 {"p.adj: ", "0 records of 152 bytes, 6 fields, stored length 6208, file length 6208 | 2 "
+                     "records of 152 bytes, 6 fields, stored length 6512, file length 6512"},
+                 {"fields: ", "Format 64@0 Product 64@64 MacNo 4@128 StartPos 8@132 Contrast 4@140 Lot 8@144 "
+                     "| Format..."},
                  {"record ", "1: Format=\"Label A\" Product=\"P1\" MacNo=\"1\" StartPos=\"15\" Contrast=\"6\" "
                      "Lot=\"\" | 2: Format=\"Label A\" Product=\"\" MacNo=\"2\" StartPos=\"3\" Contrast=\"9\" "
                      "Lot=\"\""},
