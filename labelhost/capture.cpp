@@ -103,6 +103,13 @@ BOOL WINAPI get_overlapped_result(HANDLE h, LPOVERLAPPED ov, LPDWORD n, BOOL wai
 } // namespace
 
 bool StartCapture(HMODULE driver, const char* path) {
+  // A later command of the same process (check + check, print --capture +
+  // check) starts afresh: its reply and its count forgotten, the last
+  // capture's file left as written (each line is flushed; the process's end
+  // closes it), the driver's imports still redirected.
+  static bool redirected = false;
+  g_lastRead.clear();
+  g_sent = 0;
   HMODULE kernel = GetModuleHandleA("kernel32.dll");
   g_writeFile = reinterpret_cast<decltype(&WriteFile)>(
       reinterpret_cast<void*>(GetProcAddress(kernel, "WriteFile")));
@@ -120,6 +127,8 @@ bool StartCapture(HMODULE driver, const char* path) {
   if (g_file != nullptr)
     fputs("# VELDRIN capture\n", g_file);
   g_startTick = GetTickCount();
+  if (redirected)
+    return true;
   const std::pair<void*, void*> redirects[] = {
       {reinterpret_cast<void*>(g_writeFile), reinterpret_cast<void*>(write_file)},
       {reinterpret_cast<void*>(g_readFile), reinterpret_cast<void*>(read_file)},
@@ -131,6 +140,7 @@ bool StartCapture(HMODULE driver, const char* path) {
     patched = PatchImport(driver, original, replacement) && patched;
   if (!patched)
     fprintf(stderr, "labelhost: the driver's transfers cannot be captured\n");
+  redirected = patched;
   return patched;
 }
 

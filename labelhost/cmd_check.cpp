@@ -379,7 +379,7 @@ int run(const DriverApi& api, const CheckOptions& o) {
   show_position(o);
   show_port(c.com);
 
-  if (api.InitPrinter(o.printer, 0) != 0)
+  if (LoadPrinter(api, o.printer) != 0)
     return c.fail("KtPrInitPrinter", "failed");
   c.step("KtPrInitPrinter", "settings loaded");
 

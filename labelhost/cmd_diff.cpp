@@ -1,6 +1,7 @@
 // labelhost diff OLD NEW: the rectangles of a new label that the driver would
-// resend after an old one. Both images (BMP files of any depth) are made
-// monochrome and compared by the driver's own imaging procedures, linked in
+// resend after an old one. Both images (BMP files of any depth, or PNG and
+// the other formats Windows Imaging Component reads) are made monochrome and
+// compared by the driver's own imaging procedures, linked in
 // from its imaging library, since the driver exports none of them. Prints the
 // comparison's result (-1, 0 or the number of regions), then one line
 // "x y width height" per region, in order.
@@ -10,17 +11,15 @@
 #include "imaging/changed_regions.h"
 #include "imaging/monochrome.h"
 #include "labelhost/commands.h"
+#include "labelhost/label_image.h"
 
 namespace {
 // The label in the file as the driver's monochrome bitmap; null (reason
 // printed) on failure.
 HBITMAP load_monochrome(const char* path) {
-  HBITMAP image = static_cast<HBITMAP>(
-      LoadImageA(nullptr, path, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION));
-  if (image == nullptr) {
-    fprintf(stderr, "labelhost: cannot load %s (error %lu)\n", path, GetLastError());
+  HBITMAP image = LoadLabelImage(path);
+  if (image == nullptr)
     return nullptr;
-  }
   HBITMAP mono = CreateMonochromeLabelBitmap(image);
   DeleteObject(image);
   if (mono == nullptr)

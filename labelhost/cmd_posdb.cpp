@@ -238,6 +238,26 @@ bool parse_record_args(int argc, char** argv, RecordArgs* a) {
   return argc % 2 == 1 && a->format != nullptr && a->hasPrinter;
 }
 
+// An environment variable as it was before labelhost changed it.
+struct EnvironmentValue {
+  const char* name;
+  bool set;          // it was set
+  std::string value; // its value when set
+};
+
+EnvironmentValue replace_environment(const char* name, const char* value) {
+  EnvironmentValue was{name, false, std::string(32767, '\0')};
+  const DWORD n = GetEnvironmentVariableA(name, was.value.data(), 32767);
+  was.set = n > 0 && n < 32767;
+  was.value.resize(was.set ? n : 0);
+  SetEnvironmentVariableA(name, value);
+  return was;
+}
+
+void restore_environment(const EnvironmentValue& was) {
+  SetEnvironmentVariableA(was.name, was.set ? was.value.c_str() : nullptr);
+}
+
 // Runs AccessPrintPositionDb on `path` the way the driver finds its file: a
 // private INI file naming the file, and the module directory set to the
 // file's folder (the ZoVav stand-in takes both from the environment).
@@ -259,12 +279,14 @@ int access_through_driver(const RecordArgs& a, int32_t* start, int32_t* density,
     return 0;
   }
   WritePrivateProfileStringA(kIniPrintAdjustSection, kIniPositionFileKey, fileName.c_str(), ini);
-  SetEnvironmentVariableA("ZOVAV_INI", ini);
-  SetEnvironmentVariableA("ZOVAV_MODULE_DIR", full);
+  // The host's own files come back afterwards, for the commands that follow
+  // with "+" (init, check, print read the INI file through ZOVAV_INI).
+  const EnvironmentValue hostIni = replace_environment("ZOVAV_INI", ini);
+  const EnvironmentValue hostDir = replace_environment("ZOVAV_MODULE_DIR", full);
   const int result = AccessPrintPositionDb(static_cast<int>(a.printer), a.format, a.product, start,
                                            density, write);
-  SetEnvironmentVariableA("ZOVAV_INI", nullptr);
-  SetEnvironmentVariableA("ZOVAV_MODULE_DIR", nullptr);
+  restore_environment(hostIni);
+  restore_environment(hostDir);
   WritePrivateProfileStringA(nullptr, nullptr, nullptr, ini); // drop the cached copy
   DeleteFileA(ini);
   return result;

@@ -198,7 +198,7 @@ bool run(const DriverApi& api, const PrintOptions& o) {
 
   if (o.maxWidthMm > 0)
     set_max_width(o.printer, o.maxWidthMm);
-  if (api.InitPrinter(o.printer, 0) != 0)
+  if (LoadPrinter(api, o.printer) != 0)
     return fail(api, o, "KtPrInitPrinter");
 
   LabelFormatParams params{};

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 #include <utility>
 
 #include "labelhost/commands.h"
@@ -24,6 +25,34 @@ void show_settings(DWORD printer) {
          p.serialFromIni ? "serial settings from the file" : "no serial string: the defaults");
 }
 } // namespace
+
+namespace {
+// The printers whose settings this process has loaded.
+std::set<DWORD> g_loaded;
+
+// The host loads a printer's settings (KtPrInitPrinter) before any other
+// step; without them the driver knows no port for it. ready, stop and wait
+// in a process that has not loaded them (labelhost ready 1 alone, or a wait
+// for a job an earlier labelhost sent) take that step first, as the host
+// would, and say so.
+bool load_first(const DriverApi& api, DWORD printer) {
+  if (g_loaded.count(printer) != 0)
+    return true;
+  if (!RequireExport(reinterpret_cast<const void*>(api.InitPrinter), "KtPrInitPrinter"))
+    return false;
+  const LONG result = LoadPrinter(api, printer);
+  printf("KtPrInitPrinter(%lu) = %ld (the host's first step, not yet taken in this process)\n",
+         printer, result);
+  return result == 0;
+}
+} // namespace
+
+LONG LoadPrinter(const DriverApi& api, DWORD printer) {
+  const LONG result = api.InitPrinter(printer, 0);
+  if (result == 0)
+    g_loaded.insert(printer);
+  return result;
+}
 
 bool ParsePrinterArg(const char* text, DWORD* number) {
   char* end = nullptr;
@@ -107,7 +136,7 @@ int CmdInit(const DriverApi& api, int argc, char** argv) {
     return 2;
   if (!RequireExport(reinterpret_cast<const void*>(api.InitPrinter), "KtPrInitPrinter"))
     return 1;
-  const LONG result = api.InitPrinter(printer, 0);
+  const LONG result = LoadPrinter(api, printer);
   printf("KtPrInitPrinter(%lu) = %ld\n", printer, result);
   if (result != 0)
     return 1;
@@ -130,7 +159,8 @@ int CmdReady(const DriverApi& api, int argc, char** argv) {
   if (!one_printer("ready", argc, argv, &printer))
     return 2;
   if (!RequireExport(reinterpret_cast<const void*>(api.IsPrintReady), "KtPrIsPrintReady") ||
-      !RequireExport(reinterpret_cast<const void*>(api.GetPrintError), "KtPrGetPrintError"))
+      !RequireExport(reinterpret_cast<const void*>(api.GetPrintError), "KtPrGetPrintError") ||
+      !load_first(api, printer))
     return 1;
   // This export takes the slot index, not the printer number.
   if (api.IsPrintReady(printer - 1, 0)) {
@@ -147,7 +177,8 @@ int CmdStop(const DriverApi& api, int argc, char** argv) {
   if (!one_printer("stop", argc, argv, &printer))
     return 2;
   if (!RequireExport(reinterpret_cast<const void*>(api.StopPrint), "KtPrStopPrint") ||
-      !RequireExport(reinterpret_cast<const void*>(api.GetPrintError), "KtPrGetPrintError"))
+      !RequireExport(reinterpret_cast<const void*>(api.GetPrintError), "KtPrGetPrintError") ||
+      !load_first(api, printer))
     return 1;
   if (api.StopPrint(printer)) {
     printf("printer %lu: stop command sent\n", printer);
@@ -163,22 +194,33 @@ int CmdWait(const DriverApi& api, int argc, char** argv) {
   if (!one_printer("wait", argc, argv, &printer))
     return 2;
   if (!RequireExport(reinterpret_cast<const void*>(api.IsPrintFinished), "KtPrIsPrintFinished") ||
-      !RequireExport(reinterpret_cast<const void*>(api.GetPrintError), "KtPrGetPrintError"))
+      !RequireExport(reinterpret_cast<const void*>(api.GetPrintError), "KtPrGetPrintError") ||
+      !load_first(api, printer))
     return 1;
-  return WaitForJob(api, printer) ? 0 : 1;
+  // A job sent by an earlier labelhost, or none: the driver follows no
+  // reply time-out for it, so wait gives up after the same time itself
+  // rather than poll an idle printer for ever.
+  const DWORD timeout = LoadReplyTimeout();
+  return WaitForJob(api, printer, timeout != 0 ? timeout : INFINITE) ? 0 : 1;
 }
 
 LONG FollowJob(const DriverApi& api, DWORD printer, DWORD limitMs,
-               void (*progress)(DWORD printer, LONG remaining, DWORD elapsedMs)) {
+               void (*progress)(DWORD printer, LONG remaining, DWORD elapsedMs), DWORD silentMs) {
   const DWORD start = GetTickCount();
+  DWORD replied = start; // the last reply, or the start
   LONG shown = -1;
   for (;;) {
     LONG remaining = -1;
     const LONG result = api.IsPrintFinished(printer, &remaining, 0, 0);
     if (result == 1 || result == -1)
       return result;
-    if (GetTickCount() - start >= limitMs)
+    const DWORD now = GetTickCount();
+    if (now - start >= limitMs)
       return 2;
+    if (result != 2)
+      replied = now;
+    else if (now - replied >= silentMs)
+      return 3;
     if (result == 0 && remaining != shown) {
       shown = remaining;
       progress(printer, remaining, GetTickCount() - start);
@@ -188,13 +230,23 @@ LONG FollowJob(const DriverApi& api, DWORD printer, DWORD limitMs,
   }
 }
 
-bool WaitForJob(const DriverApi& api, DWORD printer) {
-  const LONG result = FollowJob(api, printer, INFINITE, [](DWORD p, LONG remaining, DWORD) {
-    printf("printer %lu: %ld label%s still to print\n", p, remaining, remaining == 1 ? "" : "s");
-  });
+bool WaitForJob(const DriverApi& api, DWORD printer, DWORD silentMs) {
+  const LONG result = FollowJob(
+      api, printer, INFINITE,
+      [](DWORD p, LONG remaining, DWORD) {
+        printf("printer %lu: %ld label%s still to print\n", p, remaining,
+               remaining == 1 ? "" : "s");
+      },
+      silentMs);
   if (result == 1) {
     printf("printer %lu: finished\n", printer);
     return true;
+  }
+  if (result == 3) {
+    printf("printer %lu: no reply for %lu ms (ReplyTimeout): no job running, one that ended "
+           "before the wait began, or a printer that does not answer\n",
+           printer, silentMs);
+    return false;
   }
   printf("printer %lu: the job failed\n", printer);
   ShowPrintError(api, printer);

@@ -26,6 +26,10 @@ int CmdLoopback(const DriverApi& api, int argc, char** argv);
 // ("version: VELDRIN 1.0.0 (description, file 1.0.0.0)").
 void ShowDriverFile(const DriverApi& api);
 
+// KtPrInitPrinter for the printer, noting a success: ready, stop and wait
+// take this step themselves for a printer this process has not loaded.
+LONG LoadPrinter(const DriverApi& api, DWORD printer);
+
 // Parses a printer number argument (1..8, but any number is passed on, as a
 // host might); false on a non-number.
 bool ParsePrinterArg(const char* text, DWORD* number);
@@ -44,11 +48,15 @@ DWORD ShowPrintError(const DriverApi& api, DWORD printer);
 
 // Polls KtPrIsPrintFinished every 50 ms until the job ends or `limitMs`
 // passes, calling `progress` whenever the labels still to print change.
-// 1 finished, -1 the driver reported a failure, 2 not finished at the limit.
-// The driver's own reply time-out ends a poll on a silent printer.
+// 1 finished, -1 the driver reported a failure, 2 not finished at the limit,
+// 3 no reply from the printer for `silentMs` (INFINITE: no such end).
+// The driver's own reply time-out ends a poll on a silent printer, but only
+// while a job this process sent is running.
 LONG FollowJob(const DriverApi& api, DWORD printer, DWORD limitMs,
-               void (*progress)(DWORD printer, LONG remaining, DWORD elapsedMs));
+               void (*progress)(DWORD printer, LONG remaining, DWORD elapsedMs),
+               DWORD silentMs = INFINITE);
 
 // FollowJob without a limit, printing the labels still to print as they
-// count down. True when it finished, false on an error (shown).
-bool WaitForJob(const DriverApi& api, DWORD printer);
+// count down. True when it finished, false on an error or after `silentMs`
+// without a reply (shown).
+bool WaitForJob(const DriverApi& api, DWORD printer, DWORD silentMs = INFINITE);

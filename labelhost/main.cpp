@@ -42,16 +42,23 @@ const Command kCommands[] = {
      "      writes the printer's serial string (VDnn=1#57600#8#0#0#) into the INI file",
      CmdInit},
     {"error", "N", "printer N's last error code and message (KtPrGetPrintError)", CmdError},
-    {"ready", "N", "is printer N ready (KtPrIsPrintReady); on a fresh connection sends stop",
+    {"ready", "N",
+     "is printer N ready (KtPrIsPrintReady); on a fresh connection sends stop. ready, stop\n"
+     "      and wait first load the printer's settings (KtPrInitPrinter) when no command before\n"
+     "      them in this process has",
      CmdReady},
     {"stop", "N", "send printer N the stop command (KtPrStopPrint)", CmdStop},
-    {"wait", "N", "poll printer N until its job ends, showing the labels left", CmdWait},
+    {"wait", "N",
+     "poll printer N until its job ends, showing the labels left; it gives up after the INI\n"
+     "      file's ReplyTimeout (ms) without a reply, as the driver does for a job it sent",
+     CmdWait},
     {"posdb",
      "create FILE [NAME[:WIDTH]]... | list FILE\n"
      "        | set FILE --format F [--product P] --printer N --start MM --density D\n"
      "        | get FILE --format F [--product P] --printer N",
      "make, show, write or look up a print position file (set/get through the driver)", CmdPosDb},
-    {"diff", "OLD.bmp NEW.bmp", "the driver's changed regions of NEW after OLD", CmdDiff},
+    {"diff", "OLD NEW", "the driver's changed regions of NEW after OLD (images: .bmp, .png)",
+     CmdDiff},
     {"print",
      "[--printer N] [--model 12|8|261|264] [--width 0.1MM] [--length 0.1MM] [--max-width MM]\n"
      "        [--start MM] [--density 1..9] [--quantity Q] [--labels N] [--incremental]\n"
