@@ -47,16 +47,8 @@ Debian 13 (trixie) only, and has changed nothing here" refused
 
 # bookworm-backports, from the machine's own mirror and keyring, in apt's source folder.
 printf 'Dir::Etc::sourcelist "%s/apt/list"; Dir::Etc::sourceparts "%s/apt/parts";\n' "$work" "$work" >"$work/apt.conf"
-lan='Types: deb
-URIs: http://mirror.lan/debian-security
-Suites: bookworm-security
-Components: main
-
-Types: deb
-URIs: http://mirror.lan/debian
-Suites: bookworm
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg'
+lan=$(printf 'Types: deb\nURIs: http://mirror.lan/debian-security\nSuites: bookworm-security\nComponents: main\n\n%b' \
+  'Types: deb\nURIs: http://mirror.lan/debian\nSuites: bookworm\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg')
 backports() { # APT-STATUS SOURCES.LIST DEBIAN.SOURCES: the step against these sources, and what it added
   local status=0
   rm -f "$work"/apt/parts/*

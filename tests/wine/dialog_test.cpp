@@ -150,8 +150,6 @@ TEST_F(Dialog, TheSettingsDialogShowsAndStoresThePrintersSettings) {
       {.name = "printer 9 is printer 1", .shown = plain, .cancel = true, .printer = 9},
       {.name = "printer 0 is printer 1: its slot and keys written", .shown = plain, .clicks = {"COM3"},
        .serial = "3#57600#8#0#0#", .printed = "^K012|^A51", .printedOn = 3, .printer = 0},
-      {.name = "printer 265 (low byte 9) is printer 1", .shown = plain, .cancel = true,
-       .printer = 265},
       {.name = "no label format: a message, no dialog", .shown = "", .box = noFormat, .length = 0},
       {.name = "every field, and the host's record without a product", .shown = plain,
        .density = "3", .start = "42", .clicks = {"COM5", "57600", "7Bits", "2Bits", "Even"}, .width = "106",

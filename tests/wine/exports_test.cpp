@@ -203,17 +203,14 @@ TEST_F(Exports, TheVersionResource) {
   EXPECT_EQ(flags, fixed->dwFileFlags & fixed->dwFileFlagsMask) << state;
   const char* note = "Built from a working tree with uncommitted changes to the commit";
   const char* tarball = "Built without git (a source tarball): commit and build number unknown";
-  for (auto [name, value] : {std::pair{"FileVersion", version.c_str()},
-                             {"ProductVersion", version.c_str()},
-                             {"OriginalFilename", "VELDRIN.dll"},
-                             {"InternalName", "VELDRIN"},
-                             {"ProductName", "VELDRIN"},
-                             {"FileDescription", "TLX-Pro label printer driver"},
-                             {"CompanyName", "VELDRIN project"},
-                             {"LegalCopyright", "Copyright (C) VELDRIN project"},
-                             {"Commit", commit.c_str()},
-                             {"PrivateBuild", flags == VS_FF_PRIVATEBUILD ? note : ""},
-                             {"SpecialBuild", flags == VS_FF_SPECIALBUILD ? tarball : ""}}) {
+  // clang-format off
+  for (auto [name, value] : {std::pair{"FileVersion", version.c_str()}, {"ProductVersion", version.c_str()},
+         {"OriginalFilename", "VELDRIN.dll"}, {"InternalName", "VELDRIN"}, {"ProductName", "VELDRIN"},
+         {"FileDescription", "TLX-Pro label printer driver"}, {"CompanyName", "VELDRIN project"},
+         {"LegalCopyright", "Copyright (C) VELDRIN project"}, {"Commit", commit.c_str()},
+         {"PrivateBuild", flags == VS_FF_PRIVATEBUILD ? note : ""},
+         {"SpecialBuild", flags == VS_FF_SPECIALBUILD ? tarball : ""}}) {
+    // clang-format on
     char* text = nullptr;
     VerQueryValueA(info.data(), (std::string("\\StringFileInfo\\041104B0\\") + name).c_str(),
                    reinterpret_cast<void**>(&text), &size);

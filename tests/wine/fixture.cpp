@@ -5,15 +5,12 @@
 #include <cstdlib>
 
 namespace veldrin_test {
+// clang-format off
 const std::map<UINT, std::string> kMessages = {
-    {39999, "VELDRIN"},
-    {60001, "TLX-Pro series(12dot, COM Type)"},
-    {60002, "Error or alert message"},
-    {60003, "TLX-Pro series(8dot,COM Type)"},
+    {39999, "VELDRIN"}, {60002, "Error or alert message"},
+    {60001, "TLX-Pro series(12dot, COM Type)"}, {60003, "TLX-Pro series(8dot,COM Type)"},
     {60601, "Parameter \"%s\" is out of range.Please input the numerical value from %d to %d."},
-    {60602, "Print density"},
-    {60603, "COM port number"},
-    {60604, "Print start position"},
+    {60602, "Print density"}, {60603, "COM port number"}, {60604, "Print start position"},
     {60800, "The RS-232 communication error occurred."},
     {60801, "The processing that the printer initialized failed."},
     {60802, "The discontinuance operation of the printer failed"},
@@ -25,17 +22,16 @@ const std::map<UINT, std::string> kMessages = {
     {60808, "The preservation of the position where the commodity was begun the print failed. "
             "Please confirm the file of the data base at the \r\n print beginning position."},
     {60809, "The error occurred when the command or data was transmitted to the printer."},
-    {60810, "The error of the set occurred."},
+    {60810, "The error of the set occurred."}, {60812, "The error of parity occurred."},
     {60811, "The ribbon was used completely. Please give changing to me."},
-    {60812, "The error of parity occurred."},
-    {60813, "Fleming's error occurred."},
-    {60814, "The error of overrunning occurred."},
+    {60813, "Fleming's error occurred."}, {60814, "The error of overrunning occurred."},
     {60815, "An uncertain command was received. "},
     {60816, "The residual number of sheets data was not able to be received, and the print duty "
             "became a time-out."},
     {60817, "The print duty discontinued it because it had received abnormal residual number of "
             "sheets data \"9999\". "},
 };
+// clang-format on
 
 std::string Printable(std::string bytes) {
   for (char& c : bytes)

@@ -1,10 +1,7 @@
-// The host's side of the Wine tests: the released VELDRIN.dll loaded once, the
-// way the host loads it, with its imports watched (support/hooks.h); eight
-// simulated printers, printer n on COMn, four of each model with their own
-// head widths; a private INI file naming them all; and the steps the host
-// takes around a label. Every test starts with healthy printers, every slot
-// loaded again with no label format, an empty call log, and the driver's 3.5 s
-// pause before a comparison logged but not waited for.
+// The host's side of the Wine tests: the released VELDRIN.dll with its imports
+// watched, eight simulated printers, a private INI file and the host's steps
+// around a label. Every test starts with healthy printers, every slot loaded
+// again with no label format and an empty call log (docs/testing.md).
 #pragma once
 
 #include <gtest/gtest.h>

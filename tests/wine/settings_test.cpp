@@ -72,7 +72,6 @@ TEST_F(Settings, RequestSeventeenLooksUpThePrintPosition) {
       {"no temporary buffer", good, "", {1}, "^K012|^A51", {1}, 1, true},
       {"more records than the file holds", more, "", {1}, "^K012|^A51"},
       {"printer 0 refused: no block written", good, "", {0}, "^K012|^A51", {1, 8}, 0},
-      {"printer 9 refused: no block written", good, "", {9}, "^K012|^A51", {1, 8}, 0},
       {.name = "no INI file: the file of the usual name", .file = good, .requests = {1},
        .sent = "^K007|^A31", .noIniPath = true},
       // clang-format on
