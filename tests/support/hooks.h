@@ -1,10 +1,8 @@
-// Watches the system and host-library calls a module makes (VELDRIN.dll, or a
-// test program that links the driver's code) and can replace any of them. The
-// module's import address table is patched, so every call it makes to a
-// function of the list below passes through here: it is logged with its first
-// arguments and its result, and what the calls made and released is tallied,
-// so a test can see the order of calls, make one fail, and check that nothing
-// was left behind.
+// Watches the calls a module (VELDRIN.dll, or a test program linking the
+// driver's code) makes to the functions below, through its patched import
+// table: each is logged with its first arguments and result, and what they
+// made and released is tallied; a test can replace any of them, to make one
+// fail, and see that nothing was left behind.
 #pragma once
 
 #include <windows.h>

@@ -19,7 +19,7 @@ TEST_F(Kit, TheKitChecksItsInputsAndSaysWhyItRefusesOne) {
     std::string says;               // a whole line of its output
   } rows[] = {
       // clang-format off
-      {.args = "check --printer 1", .env = "C:\\nothere\\host.ini",
+      {.args = "check --printer 8", .env = "C:\\nothere\\host.ini",
        .says = "hint: settings: the INI file C:\\nothere\\host.ini: there is no such file..."},
       {.args = "check --printer 1", .env = "host.ini",
        .says = "labelhost reads: ini file \"host.ini\" (read as C:\\windows\\host.ini): "
@@ -62,6 +62,7 @@ TEST_F(Kit, TheKitChecksItsInputsAndSaysWhyItRefusesOne) {
                "(or type 264) for the 8 dots/mm model"},
       {.args = "init 1 --serial 1#57600#8#0#0#", .status = 2, .steps = "",
        .says = "labelhost init: 1#57600#8#0#0#: --serial takes COMn,BAUD,DATA,PARITY,STOP..."},
+      {.args = "--driver VELDRIN.dll", .status = 2, .steps = "", .says = "labelhost: no command given"},
       {.args = "/?", .status = 0, .steps = "",
        .says = "usage: labelhost [--driver PATH] COMMAND [ARGS] [+ COMMAND [ARGS] ...]"},
       {.args = "--driver C:\\nothere\\VELDRIN.dll info", .steps = "",
@@ -90,8 +91,9 @@ TEST_F(Kit, TheCaptureHoldsEveryByteTheDriverSentAndRead) {
   // Each line "SECONDS DIRECTION HEX" (CRLF ends); ">" is exactly what the
   // printer received, so tlxsim render makes of it the label it printed; "<"
   // what it answered ("=": what the check wrote to its own file, not kept).
-  for (const std::string args :
-       {"print --printer 1 --model 261 --width 400 --length 200", "check --printer 1 --model 12"}) {
+  for (const std::string args : {"print --printer 1 --model 261 --width 400 --length 200 --labels "
+                                 "2 --incremental --extra LOT-A",
+                                 "check --printer 1 --model 12"}) {
     SCOPED_TRACE(args);
     reset(kTwelve);
     const std::string capture = host_.dir() + "\\capture.txt";
@@ -110,6 +112,8 @@ TEST_F(Kit, TheCaptureHoldsEveryByteTheDriverSentAndRead) {
     }
     EXPECT_EQ("# VELDRIN capture\r\n", text.substr(0, 19)) << "a Windows text file";
     EXPECT_EQ(sim().captured(1), sent);
+    EXPECT_LT(Printable(sent).find("^K000|"), Printable(sent).find("LOT-A"))
+        << "start 0 mm unless given";
     EXPECT_EQ("^O0000|",
               Printable(answered.substr(answered.size() - std::min<size_t>(answered.size(), 7))));
   }

@@ -256,6 +256,7 @@ TEST_F(Kit, ThePrinterCommandsTakeTheHostsStepsOneAtATime) {
        .lines = {{"  print data for type ", "261 (result 1): dots/10mm 120, 50, 200, max width 1060 (0.1 mm), "
                      "2000, 0, 0, printer 1, 0 | 264 (result 1): dots/10mm 80, 50, 200, max width 1120 (0.1 "
                      "mm), 2000, 0, 0, printer 1, 0"},
+                 {"label ", "1: KtPrStartPrint sent (..."},
                  {"KtPrInitPrinter(", "3) = 0 (the host's first step, not yet taken in this process)"},
                  {"printer 3: ", "no error | ready | stop command sent | 1 label still to print | finished "
                      "| no reply for 2500 ms (ReplyTimeout): no job running, one that ended before the wait "
@@ -349,7 +350,10 @@ TEST_F(Kit, TheDialogsAndDiffWriteAndReadPictures) {
       {.args = "setup 3 --screenshot setup.png + conddlg 3 --report + conddlg 3 --inactive --report",
        .lines = {{"picture of ", "\"Printer setting\" saved in setup.png"}, {"setup printer 3: ", "result 1"},
                  {"control 22: ", "enabled hidden \"Detail\" | enabled shown \"Detail\""},
-                 {"control 20701: ", "disabled shown \"200\" | enabled shown \"17\""}}},
+                 {"control 20701: ", "disabled shown \"200\" | enabled shown \"17\""},
+                 {"control 20714: ", "enabled shown \"Printer\" | enabled shown \"Printer\""}}},
+      {.args = "setup 3 --screenshot C:\\gone\\s.png", .status = 1,
+       .lines = {{"labelhost: ", "cannot write C:\\gone\\s.png"}}},
       {.args = "setup 3 --no-format --screenshot none.png", .status = 1,
        .lines = {{"message box: ", kMessages.at(60807)}, {"setup printer 3: ", "result 0"}}},
       // The changed regions of b and of c after a (two dots apart, two dots

@@ -53,12 +53,9 @@ template <Hooked fn, int nth = 1> void Fails() {
 // Makes every WriteFile of bytes that start with `prefix` (the notation) fail.
 void FailWrite(const std::string& prefix);
 
-// Runs the bring-up kit's labelhost.exe as the release archive ships it
-// (release\bringup, the driver one folder up) with `args`, while this program
-// holds COM `holdCom` (0: none) as another program using the port would; its
-// exit status, and its output after a newline in *output. Started directly,
-// not through a shell: each process start costs a second or more where Wine
-// runs emulated.
+// Runs the archive's release\bringup\labelhost.exe with `args` (directly: a
+// shell costs a second more where Wine runs emulated) while this program holds
+// COM `holdCom` (0: none); its exit status, its output after a newline in *output.
 int RunLabelhost(const std::string& args, std::string* output, int holdCom = 0);
 // The lines of `text` that start with `key`, each without it and cut at the
 // first of `stop`, joined by " | ".

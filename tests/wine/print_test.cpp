@@ -1,9 +1,7 @@
-// The print job through KtPrStartPrint and KtPrPrintOneLabel: labels of every
-// depth printed dot for dot on both models, with the monochrome copy and the
-// bits buffer sized as the label needs; incremental labels that send only
-// their changed rectangles, and when the kept label is compared, replaced or
-// dropped; the exact stream of file mode; and every failure of the job with
-// its code, its debug lines and nothing left behind.
+// The print job: labels of every depth dot for dot on both models, buffers
+// sized as the label needs; incremental labels' changed rectangles and the kept
+// label's life; file mode's exact stream; every failure with its code, its
+// debug lines and nothing left behind.
 #include "tests/wine/fixture.h"
 
 namespace {

@@ -1,8 +1,6 @@
-// The serial link as the exports use it, seen at the driver's imports: how a
-// port is opened, how a buffer goes out in chunks, when the write pause is
-// taken, how a send fails; and how the host follows a job: KtPrIsPrintReady,
-// KtPrStopPrint, KtPrFeedLabel, KtPrIsPrintFinished, KtPrWaitPrintFinished and
-// the printer's replies.
+// The serial link seen at the driver's imports: the open, chunks, the write
+// pause, failed sends; and the host following a job (ready, stop, feed,
+// finished, wait) through the printer's replies.
 #include "tests/wine/fixture.h"
 
 namespace {

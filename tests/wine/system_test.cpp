@@ -1,8 +1,7 @@
-// The whole system under faults and bad input, the way the host meets them:
-// each line or printer fault gives its code and leaves nothing behind, and the
-// host's usual way back prints the next label dot for dot; printer numbers
-// outside their range and null pointers at every export do no harm; and
-// eight printers print side by side, polled in turn.
+// The whole system under faults and bad input as the host meets them: each
+// fault gives its code, leaves nothing behind, and the next label prints;
+// numbers out of range and null pointers at every export do no harm; eight
+// printers print side by side.
 #include <algorithm>
 
 #include "tests/wine/fixture.h"
