@@ -80,8 +80,9 @@ bool one_printer(const char* command, int argc, char** argv, DWORD* printer) {
 }
 
 // init's --serial COMn,BAUD,DATA,PARITY,STOP: the printer's serial string
-// written into the INI file, in the driver's own format.
-bool write_serial(DWORD printer, const char* mode) {
+// written into the INI file, in the driver's own format. The exit status: 0
+// written, 2 a malformed string, 1 a file that cannot be written.
+int write_serial(DWORD printer, const char* mode) {
   SerialSettings s{};
   if (strchr(mode, '#') != nullptr || !IntendedSerialSettings(mode, &s)) {
     fprintf(stderr,
@@ -89,7 +90,7 @@ bool write_serial(DWORD printer, const char* mode) {
             "port 1 to 207, a baud rate a port takes up to 57600, 7 or 8 data bits, parity "
             "N, O or E, stop bits 1, 1.5 or 2\n",
             mode);
-    return false;
+    return 2;
   }
   const char* ini = HostIniPath();
   char key[16], text[kSerialStringLength + 1];
@@ -98,10 +99,10 @@ bool write_serial(DWORD printer, const char* mode) {
   if (ini == nullptr || !WritePrivateProfileStringA(kIniDriverSection, key, text, ini)) {
     fprintf(stderr, "labelhost init: cannot write %s into %s (error %lu)\n", key,
             ini != nullptr ? ini : "(no INI file)", GetLastError());
-    return false;
+    return 1; // the arguments were right: no usage
   }
   printf("printer %lu: %s=%s written into %s\n", printer, key, text, ini);
-  return true;
+  return 0;
 }
 } // namespace
 
@@ -132,8 +133,8 @@ int CmdInit(const DriverApi& api, int argc, char** argv) {
     fprintf(stderr, "labelhost init: %lu: --serial needs a printer number from 1 to 8\n", printer);
     return 2;
   }
-  if (serial && !write_serial(printer, argv[2]))
-    return 2;
+  if (const int status = serial ? write_serial(printer, argv[2]) : 0; status != 0)
+    return status;
   if (!RequireExport(reinterpret_cast<const void*>(api.InitPrinter), "KtPrInitPrinter"))
     return 1;
   const LONG result = LoadPrinter(api, printer);

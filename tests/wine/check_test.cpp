@@ -52,6 +52,8 @@ TEST_F(Kit, TheKitChecksItsInputsAndSaysWhyItRefusesOne) {
       {.args = "init 1 --serial COM4,19200,7,E,2", .status = 0, .steps = "",
        .says = "printer 1: COM4, 19200 baud, 7 data bits, 2 stop bits, parity even, maximum print "
                "width 56 mm"},
+      {.args = "init 1 --serial COM4,19200,7,E,2", .env = "C:\\nothere\\host.ini", .steps = "",
+       .says = "labelhost init: cannot write VD00 into C:\\nothere\\host.ini (error 3)"},
       {.args = "check --printer 9", .status = 2, .steps = "",
        .says = "labelhost check: 9: --printer takes a printer number from 1 to 8"},
       {.args = "check --printer 1 COM1", .status = 2, .steps = "",
