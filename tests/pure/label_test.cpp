@@ -1,5 +1,4 @@
-// Where a label sits on the print head, its bytes per row, and the label
-// bytes the printer gets.
+// Where a label sits on the print head, its bytes per row, and the label bytes the printer gets.
 #include <gtest/gtest.h>
 
 #include "job/label_geometry.h"

@@ -21,9 +21,8 @@ template <typename T> std::vector<Rect> Rects(const T* list, int32_t count) {
   return rects;
 }
 
-// An all-white bitmap as GetBitmapBits gives it: set bits white at 1 bit per
-// pixel, rows padded to 16 bits; darkened pixels at or past the width land in
-// the padding.
+// An all-white bitmap as GetBitmapBits gives it: set bits white at 1 bit per pixel, rows padded to
+// 16 bits; darkened pixels at or past the width land in the padding.
 struct Bitmap {
   int32_t width, height, depth, rowBytes;
   std::vector<uint8_t> bits;

@@ -1,8 +1,7 @@
-// Watches the calls a module (VELDRIN.dll, or a test program linking the
-// driver's code) makes to the functions below, through its patched import
-// table: each is logged with its first arguments and result, and what they
-// made and released is tallied; a test can replace any of them, to make one
-// fail, and see that nothing was left behind.
+// Watches the calls a module (VELDRIN.dll, or a test program linking the driver's code) makes to
+// the functions below, through its patched import table: each is logged with its first arguments
+// and result, and what they made and released is tallied; a test can replace any of them, to make
+// one fail, and see that nothing was left behind.
 #pragma once
 
 #include <windows.h>
@@ -57,8 +56,7 @@ std::vector<Call> Calls();                     // the log so far
 std::vector<Call> Calls(Hooked fn);            // the calls of one function
 std::vector<uintptr_t> Args(Hooked fn, int i); // argument i of each call of fn
 
-// What the calls since StartCalls made and have not released, and what they
-// released a second time.
+// What the calls since StartCalls made and have not released, and what they released a second time.
 struct Leftovers {
   int bitmaps;           // CreateBitmap without DeleteObject
   int memoryDcs;         // CreateCompatibleDC without DeleteDC
@@ -103,9 +101,8 @@ template <Hooked fn> struct HookOf;
   template <> struct HookOf<k##name> : Thunk<k##name, decltype(&name)> {};
 VELDRIN_HOOKED(VELDRIN_HOOK_OF)
 
-// While set, calls of `fn` go to `f` (the same signature) instead of the
-// system; Real<fn>() is the system's function. RestoreCalls drops every
-// replacement.
+// While set, calls of `fn` go to `f` (the same signature) instead of the system; Real<fn>() is the
+// system's function. RestoreCalls drops every replacement.
 template <Hooked fn, typename F> void Replace(F f) {
   HookOf<fn>::replacement = f;
 }

@@ -34,9 +34,8 @@ private:
 std::string PrinterKeys(int printer, int com, int baud = 57600, int widthMm = 56, int dataBits = 8,
                         int stopBits = 0, int parity = 0);
 
-// A host's records for one job (labelhost's), with the print conditions at
-// density 5 and start position "012", and the print data of the model (type
-// 261: 120 dots per 10 mm; 264: 80).
+// A host's records for one job (labelhost's), with the print conditions at density 5 and start
+// position "012", and the print data of the model (type 261: 120 dots per 10 mm; 264: 80).
 struct HostJob : JobRecords {
   HostJob(WORD typeCode, WORD widthTenthMm, WORD lengthTenthMm);
   HostJob(const HostJob&) = delete; // info points into this record

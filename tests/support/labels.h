@@ -37,9 +37,8 @@ HBITMAP LabelBitmap(const Picture& label, int bitsPerPixel = 24, BYTE black = 0,
 // A bitmap in the screen's own format (CreateCompatibleBitmap) with the
 // picture of `dib`, which it deletes.
 HBITMAP ScreenBitmap(HBITMAP dib);
-// Anti-aliased black text on white in a 24-bit DIB section of width x height,
-// and in *picture what it should print: dark dots black, light ones white,
-// the greys between either way.
+// Anti-aliased black text on white in a 24-bit DIB section of width x height, and in *picture what
+// it should print: dark dots black, light ones white, the greys between either way.
 HBITMAP TextBitmap(int width, int height, Picture* picture);
 
 // A PNG (or any image WIC reads) as a picture: darker than mid-grey is black.

@@ -1,9 +1,8 @@
-// Print position files built byte by byte, for the tests: a 2272-byte header
-// (file length at byte 4, record size at 72, record count at 76, descriptor
-// count at 92; every other byte 0x5C), one 656-byte descriptor per field
-// (its first four bytes 0x77, width at byte 4, offset at 8, name from 12),
-// then the records. And such a file in memory behind the driver's callbacks.
-// Plain C++, for the native and the Wine tests and the fuzz target alike.
+// Print position files built byte by byte, for the tests: a 2272-byte header (file length at byte
+// 4, record size at 72, record count at 76, descriptor count at 92; every other byte 0x5C), one
+// 656-byte descriptor per field (its first four bytes 0x77, width at byte 4, offset at 8, name from
+// 12), then the records. And such a file in memory behind the driver's callbacks. Plain C++, for
+// the native and the Wine tests and the fuzz target alike.
 #pragma once
 
 #include <algorithm>
@@ -33,9 +32,8 @@ inline void Put32(std::string& file, size_t at, int64_t value) {
   memcpy(&file[at], &value, 4);
 }
 
-// A file with these fields and records, each text cut to its field's width
-// and NUL-padded. The header's length and record count are as given, or (-1)
-// as the bytes and the records make them.
+// A file with these fields and records, each text cut to its field's width and NUL-padded. The
+// header's length and record count are as given, or (-1) as the bytes and the records make them.
 inline std::string PositionFile(const std::vector<FileField>& fields, uint32_t recordSize,
                                 const std::vector<Texts>& records, int64_t fileLength = -1,
                                 int32_t recordCount = -1) {
@@ -61,10 +59,9 @@ inline std::string PositionFile(const std::vector<FileField>& fields, uint32_t r
   return file;
 }
 
-// A position file in memory as the host and the file answer the driver's
-// callbacks, with failures on request. `stray` notes a call out of place: a
-// read, write or descriptor load outside the file or without the host's
-// buffer out, or a buffer given back that the host did not give.
+// A position file in memory as the host and the file answer the driver's callbacks, with failures
+// on request. `stray` notes a call out of place: a read, write or descriptor load outside the file
+// or without the host's buffer out, or a buffer given back that the host did not give.
 struct MemoryFile {
   std::string bytes;
   int64_t failReadAt = -1;   // offset whose read fails

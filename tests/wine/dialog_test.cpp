@@ -1,6 +1,5 @@
-// The settings dialog driven as a user would, from its own modal loop, with
-// its message boxes answered at once; the host-dialog callback's steps; and
-// the dialog as it shows.
+// The settings dialog driven as a user would, from its own modal loop, with its message boxes
+// answered at once; the host-dialog callback's steps; and the dialog as it shows.
 #include <sstream>
 
 #include "labelhost/host_dialog.h"
@@ -43,9 +42,8 @@ HWND button(HWND dlg, const char* text) {
   return w;
 }
 
-// KtPrPrinterSetup for a printer with `user` acting in the dialog. Message
-// boxes are noted ("text|title|type", owner) and answered at once; each must
-// follow the error beep.
+// KtPrPrinterSetup for a printer with `user` acting in the dialog. Message boxes are noted
+// ("text|title|type", owner) and answered at once; each must follow the error beep.
 struct UserAtTheDialog {
   HWND parent = CreateWindowA("STATIC", "host", WS_OVERLAPPEDWINDOW, 0, 0, 600, 500, nullptr,
                               nullptr, nullptr, nullptr);
@@ -284,10 +282,9 @@ TEST_F(Dialog, TheHostDialogCallbackSwitchesItsControls) {
   PrinterRef ref{};
   ref.nPrinterNo = 1;
   CondDialogInfo info{1, {}, &ref};
-  // The host dialog's controls as its user finds them after the call, from a
-  // start with all of them on, shown and checked (what the callback turns off,
-  // hides and unchecks), or all off, hidden and unchecked (what it turns on,
-  // shows and checks); and the number in the edit 20701.
+  // The host dialog's controls as its user finds them after the call, from a start with all of them
+  // on, shown and checked (what the callback turns off, hides and unchecks), or all off, hidden and
+  // unchecked (what it turns on, shows and checks); and the number in the edit 20701.
   auto after = [&](bool allOn, UINT message, WPARAM w) {
     for (HWND c = GetWindow(dlg, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
       EnableWindow(c, allOn);
@@ -348,11 +345,10 @@ TEST_F(Dialog, TheHostDialogCallbackSwitchesItsControls) {
 }
 
 TEST_F(Dialog, TheDialogAsItShows) {
-  // Each control as the open dialog shows it, in tab order: id, class, its
-  // rectangle in dialog units, text in
-  // this system's code page (the colons are full-width in the template), and
-  // the styles a user meets: the type, the default button, groups, tab stops
-  // (a group of radio buttons has its stop on the checked one).
+  // Each control as the open dialog shows it, in tab order: id, class, its rectangle in dialog
+  // units, text in this system's code page (the colons are full-width in the template), and the
+  // styles a user meets: the type, the default button, groups, tab stops (a group of radio buttons
+  // has its stop on the checked one).
   struct Control {
     int id;
     const char* cls;

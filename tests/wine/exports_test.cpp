@@ -136,8 +136,7 @@ TEST_F(Exports, StringTable) {
 }
 
 TEST_F(Exports, InitCloseAndErrorFetch) {
-  // An error is fetched, its text cut to the buffer, the port closed; the
-  // code stays.
+  // An error is fetched, its text cut to the buffer, the port closed; the code stays.
   api().IoControl(1, 16, reinterpret_cast<void*>(1), nullptr);
   sim().command("dsr off", 1);
   EXPECT_EQ(0u, api().IsPrintReady(0, 0));

@@ -1,7 +1,6 @@
-// The kit's commands as an installer or a developer runs them, each run a
-// labelhost process against the simulated printers: ports, loopback (the
-// simulator's loopback mode for the jumper), check, a printer's steps, the
-// print position file and the pictures.
+// The kit's commands as an installer or a developer runs them, each run a labelhost process against
+// the simulated printers: ports, loopback (the simulator's loopback mode for the jumper), check, a
+// printer's steps, the print position file and the pictures.
 #include <algorithm>
 
 #include "labelhost/label_image.h"
@@ -12,10 +11,9 @@
 using namespace veldrin_test;
 
 namespace {
-// One labelhost process in the host's folder: simulator commands for printer
-// 3 (COM3) first, a port this program holds meanwhile; its exit status and,
-// for each key, its lines that start with it (LinesOf): whole, or their
-// beginning where the text ends in "..."; steps by their names.
+// One labelhost process in the host's folder: simulator commands for printer 3 (COM3) first, a port
+// this program holds meanwhile; its exit status and, for each key, its lines that start with it
+// (LinesOf): whole, or their beginning where the text ends in "..."; steps by their names.
 struct Run {
   std::string args;
   std::vector<const char*> sim = {};
@@ -51,8 +49,7 @@ const struct GoneDevice {
   ~GoneDevice() { DefineDosDeviceA(DDD_REMOVE_DEFINITION, "COM70", nullptr); }
 } g_gone;
 
-// Leaves COMn's flow control as another program may: DTR and RTS on, CTS flow
-// control on or off.
+// Leaves COMn's flow control as another program may: DTR and RTS on, CTS flow control on or off.
 void set_port_flow(int com, bool ctsFlow) {
   const std::string name = "\\\\.\\COM" + std::to_string(com);
   HANDLE h = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
@@ -216,8 +213,7 @@ TEST_F(Kit, TheCheckTakesTheHostsStepsAndNamesWhatFailed) {
                  {"reply: ", "ESC T CR: the printer received bytes with a parity error"}}},
   });
   // clang-format on
-  // Each label has one-dot lines every 10 mm, and printed dot for dot,
-  // centred on its head.
+  // Each label has one-dot lines every 10 mm, and printed dot for dot, centred on its head.
   for (const auto& [p, columns] :
        {std::pair{kTwelve, "0 120 240 360 480 599 "}, std::pair{kEight, "0 80 160 240 320 399 "}}) {
     Picture label;
@@ -345,8 +341,7 @@ TEST_F(Kit, TheDialogsAndDiffWriteAndReadPictures) {
   }
   // clang-format off
   Expect(*this, {
-      // The driver's dialog pictured; its changes to the host's dialog, none
-      // when that is inactive.
+      // The driver's dialog pictured; its changes to the host's dialog, none when that is inactive.
       {.args = "setup 3 --screenshot setup.png + conddlg 3 --report + conddlg 3 --inactive --report",
        .lines = {{"picture of ", "\"Printer setting\" saved in setup.png"}, {"setup printer 3: ", "result 1"},
                  {"control 22: ", "enabled hidden \"Detail\" | enabled shown \"Detail\""},

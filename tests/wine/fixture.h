@@ -95,8 +95,7 @@ public:
   HostFiles host_;
 };
 
-// The areas of the driver, a test suite each, so that a failing test says
-// which part it is about.
+// The areas of the driver, a test suite each, so that a failing test says which part it is about.
 struct Exports : Wine {};  // capabilities, control requests, strings, init and close
 struct Serial : Wine {};   // opening ports, sends, the write pause
 struct Replies : Wine {};  // readiness, stop, polls and the printer's replies

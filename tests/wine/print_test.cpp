@@ -1,7 +1,6 @@
-// The print job: labels of every depth dot for dot on both models, buffers
-// sized as the label needs; incremental labels' changed rectangles and the kept
-// label's life; file mode's exact stream; every failure with its code, its
-// debug lines and nothing left behind.
+// The print job: labels of every depth dot for dot on both models, buffers sized as the label
+// needs; incremental labels' changed rectangles and the kept label's life; file mode's exact
+// stream; every failure with its code, its debug lines and nothing left behind.
 #include "tests/wine/fixture.h"
 
 namespace {
@@ -176,8 +175,7 @@ TEST_F(PrintJob, TheKeptLabelIsComparedReplacedOrDropped) {
 }
 
 TEST_F(PrintJob, FileModeWritesTheCompleteLabelOnly) {
-  // 24 x 2 dots, 2.0 mm wide (3 bytes a row): row 0 black in its first
-  // byte, row 1 in its second.
+  // 24 x 2 dots, 2.0 mm wide (3 bytes a row): row 0 black in its first byte, row 1 in its second.
   TempDir dir;
   HFILE file = _lcreat(dir.file("label.prn").c_str(), 0);
   HostJob job(261, 20, 10);

@@ -1,6 +1,5 @@
-// The serial link seen at the driver's imports: the open, chunks, the write
-// pause, failed sends; and the host following a job (ready, stop, feed,
-// finished, wait) through the printer's replies.
+// The serial link seen at the driver's imports: the open, chunks, the write pause, failed sends;
+// and the host following a job (ready, stop, feed, finished, wait) through the printer's replies.
 #include "tests/wine/fixture.h"
 
 namespace {

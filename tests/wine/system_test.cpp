@@ -1,7 +1,6 @@
-// The whole system under faults and bad input as the host meets them: each
-// fault gives its code, leaves nothing behind, and the next label prints;
-// numbers out of range and null pointers at every export do no harm; eight
-// printers print side by side.
+// The whole system under faults and bad input as the host meets them: each fault gives its code,
+// leaves nothing behind, and the next label prints; numbers out of range and null pointers at every
+// export do no harm; eight printers print side by side.
 #include <algorithm>
 
 #include "tests/wine/fixture.h"
@@ -111,8 +110,7 @@ TEST_F(System, EveryFaultGivesItsCodeAndTheNextLabelPrints) {
     EXPECT_EQ(r.code, api().GetPrintError(1, text, sizeof text));
     EXPECT_EQ(r.code ? kMessages.at(r.code) : "", text);
     CloseHandle(other);
-    // The host's way back: the printer closed, the line again, the settings,
-    // ready, a new label.
+    // The host's way back: the printer closed, the line again, the settings, ready, a new label.
     api().ClosePrinter(0);
     sim().command("reopen", 1);
     reset(kTwelve);
