@@ -84,12 +84,8 @@ std::vector<WORD> BuildHostDialogTemplate() {
 }
 
 INT_PTR CALLBACK HostDialogProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_INITDIALOG) {
+  if (message == WM_INITDIALOG)
     SetWindowLongPtrA(hDlg, DWLP_USER, lParam);
-    HostDialogContext* ctx = reinterpret_cast<HostDialogContext*>(lParam);
-    if (ctx->beforeInit != nullptr)
-      ctx->beforeInit(hDlg);
-  }
   HostDialogContext* ctx = reinterpret_cast<HostDialogContext*>(GetWindowLongPtrA(hDlg, DWLP_USER));
   if (ctx == nullptr)
     return FALSE;

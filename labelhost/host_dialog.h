@@ -30,9 +30,8 @@ std::vector<WORD> BuildHostDialogTemplate();
 struct HostDialogContext {
   DWORD(WINAPI* callback)(HWND, UINT, WPARAM, LPARAM, CondDialogInfo*); // KtPrCondDlgCB
   CondDialogInfo* pInfo;                                                // its fifth argument
-  void (*beforeInit)(HWND hDlg); // runs at WM_INITDIALOG before the callback; may be null
-  int nCallbackCalls;            // calls made so far
-  DWORD dwLastResult;            // the callback's last result
+  int nCallbackCalls;                                                   // calls made so far
+  DWORD dwLastResult; // the callback's last result
 };
 
 // The host dialog's procedure; its creation parameter is a HostDialogContext.

@@ -257,6 +257,7 @@ TEST_F(Kit, ThePrinterCommandsTakeTheHostsStepsOneAtATime) {
                  {"printer 3: ", "no error | ready | stop command sent | 1 label still to print | finished "
                      "| no reply for 2500 ms (ReplyTimeout): no job running, one that ended before the wait "
                      "began, or a printer that does not answer"}}},
+      {.args = "print --printer 3 --file l.prn", .lines = {{"label ", "1: KtPrPrintOneLabel sent (..."}}},
       {.args = "print --printer 3", .sim = {"error F always"}, .status = 1,
        .lines = {{"printer 3: ", "the job failed | error 60811: " + kMessages.at(60811)}}},
       {.args = "ready 3", .sim = {"dsr off"}, .status = 1,
@@ -279,6 +280,7 @@ TEST_F(Kit, PosdbMakesListsAndWritesThePositionFileAsTheDriverReadsIt) {
   odd.push_back({"Note", 8, 96}); // past the record's 100 bytes
   ASSERT_TRUE(write_file(host_.dir() + "\\odd.adj",
                          PositionFile(odd, 100, {{"A\"B\\C", "\xC4\x01", "1", "12", "4"}})));
+  ASSERT_TRUE(write_file(host_.dir() + "\\bad.adj", PositionFile(kPositionFields, 100, {}, -1, 5)));
   // clang-format off
   Expect(*this, {
       // A new file; a record added, found without regard to case and updated
@@ -311,6 +313,8 @@ TEST_F(Kit, PosdbMakesListsAndWritesThePositionFileAsTheDriverReadsIt) {
        .lines = {{"record ", R"(1: Format="A\"B\\C" Product="\xC4\x01" MacNo="1" StartPos="12" Contrast="4" )"
                      "Note=<outside the record>"},
                  {"not stored: ", "no file, a damaged file, or one the host cannot open for writing"}}},
+      {.args = "posdb list bad.adj", .status = 1,
+       .lines = {{"damaged: ", "the counts, sizes or lengths do not fit the file"}}},
       {.args = "posdb create q.adj Lot:0", .status = 2,
        .lines = {{"labelhost: ", "bad field Lot:0 (NAME or NAME:WIDTH, width 1..65536)"}}},
   });
