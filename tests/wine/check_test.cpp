@@ -57,6 +57,8 @@ TEST_F(Kit, TheKitChecksItsInputsAndSaysWhyItRefusesOne) {
       {.args = "error 3 4", .status = 2, .steps = "", .says = "labelhost error: 4: one printer number only"},
       {.args = "ports LPT1", .status = 2, .steps = "",
        .says = "labelhost ports: LPT1: not a port name (COM1 to COM255)"},
+      {.args = "check --printer 1 --wait 0", .status = 2, .steps = "",
+       .says = "labelhost check: 0: --wait takes seconds from 1 to 3600"},
       {.args = "check --printer 9", .status = 2, .steps = "",
        .says = "labelhost check: 9: --printer takes a printer number from 1 to 8"},
       {.args = "check --printer 1 COM1", .status = 2, .steps = "",
