@@ -207,7 +207,7 @@ int CmdCondDlg(const DriverApi& api, int argc, char** argv) {
   CondDialogInfo info{};
   info.dwActive = active ? 1 : 0;
   info.pPrinterRef = &ref;
-  HostDialogContext ctx{api.CondDlgCB, &info, 0, 0};
+  HostDialogContext ctx{api.CondDlgCB, &info, 0};
   std::vector<WORD> templ = BuildHostDialogTemplate();
   start_unattended(kHostDialogCaption, screenshot, report);
   const INT_PTR closedWith = DialogBoxIndirectParamA(

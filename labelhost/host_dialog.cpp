@@ -89,7 +89,7 @@ INT_PTR CALLBACK HostDialogProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM l
   HostDialogContext* ctx = reinterpret_cast<HostDialogContext*>(GetWindowLongPtrA(hDlg, DWLP_USER));
   if (ctx == nullptr)
     return FALSE;
-  ctx->dwLastResult = ctx->callback(hDlg, message, wParam, lParam, ctx->pInfo);
+  ctx->callback(hDlg, message, wParam, lParam, ctx->pInfo);
   ++ctx->nCallbackCalls;
   if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
     EndDialog(hDlg, LOWORD(wParam));

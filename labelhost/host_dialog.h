@@ -31,7 +31,6 @@ struct HostDialogContext {
   DWORD(WINAPI* callback)(HWND, UINT, WPARAM, LPARAM, CondDialogInfo*); // KtPrCondDlgCB
   CondDialogInfo* pInfo;                                                // its fifth argument
   int nCallbackCalls;                                                   // calls made so far
-  DWORD dwLastResult; // the callback's last result
 };
 
 // The host dialog's procedure; its creation parameter is a HostDialogContext.
